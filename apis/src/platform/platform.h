@@ -1,0 +1,81 @@
+// Operating-system services of the client library: pipes, the helper process and
+// a few facts about the running process. One back end per system, each in its own
+// file; everything else in the library is portable.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace nrwapis::platform {
+
+// Owns one OS handle (a Windows HANDLE or a POSIX descriptor) and closes it once.
+class Handle {
+public:
+    using Raw = std::intptr_t;
+
+    Handle() = default;
+    explicit Handle(Raw raw) : m_raw(raw), m_set(true) {}
+    ~Handle() { reset(); }
+    Handle(Handle&& other) noexcept : m_raw(other.m_raw), m_set(other.m_set) { other.m_set = false; }
+    Handle& operator=(Handle&& other) noexcept;
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+
+    bool valid() const { return m_set; }
+    Raw get() const { return m_raw; }
+    void reset();
+
+private:
+    Raw m_raw = 0;
+    bool m_set = false;
+};
+
+// A started helper process. On POSIX `process` is a process descriptor and
+// `thread` stays empty.
+struct ProcessInfo {
+    Handle process;
+    Handle thread;
+    int process_id = 0;
+    int thread_id = 0;
+};
+
+// Both ends are created so that they can be handed to a child process.
+bool create_pipe(Handle& read_end, Handle& write_end);
+bool make_non_inheritable(const Handle& handle);
+
+bool write_all(const Handle& handle, const char* data, std::size_t size);
+void flush(const Handle& handle);
+// Blocks until bytes arrive: the count read, 0 at end of file, -1 on error.
+long read_some(const Handle& handle, char* buffer, std::size_t capacity);
+// What can be read at once without blocking; 0 on error or at end of file.
+std::size_t bytes_available(const Handle& handle);
+
+// Full path of the helper program next to this library's installation, or an
+// empty string when the library cannot find its own module.
+std::string helper_executable();
+// Starts `executable` with `arguments`, the given standard streams (standard error
+// goes where standard output goes), the caller's environment and working folder.
+// No other handle of the caller reaches the child.
+bool spawn_process(const std::string& executable, const std::vector<std::string>& arguments,
+                   const Handle& stdin_read, const Handle& stdout_write, ProcessInfo& info);
+// A zero-time wait on the process: true while it has not ended.
+bool is_running(const ProcessInfo& info);
+// Ends the process and waits briefly for it to be gone.
+void terminate(ProcessInfo& info);
+
+void close_raw(Handle::Raw raw);
+
+}  // namespace nrwapis::platform
+
+namespace nrwapis::platform {
+
+// The value of an environment variable of this process; false when it is not set.
+bool environment_value(const char* name, std::string& value);
+// The current UTC time of day.
+void utc_time_of_day(int& hour, int& minute, int& second);
+// The separator that joins a folder and a file name.
+char path_separator();
+
+}  // namespace nrwapis::platform

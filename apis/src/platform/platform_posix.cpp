@@ -1,0 +1,174 @@
+// POSIX back end: pipes, fork-free spawning with posix_spawn, process descriptors.
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/ioctl.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+
+#include "platform.h"
+
+extern char** environ;
+
+namespace nrwapis::platform {
+
+namespace {
+
+int fd_of(const Handle& handle) { return static_cast<int>(handle.get()); }
+
+std::string parent_folder(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+int open_process_descriptor(pid_t pid) {
+    return static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+}
+
+void reap(pid_t pid) {
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+}
+
+}  // namespace
+
+void close_raw(Handle::Raw raw) { ::close(static_cast<int>(raw)); }
+
+bool create_pipe(Handle& read_end, Handle& write_end) {
+    // Close-on-exec from birth: the helper gets its ends by explicit duplication,
+    // and no other child of the host can inherit them by accident.
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) return false;
+    read_end = Handle(fds[0]);
+    write_end = Handle(fds[1]);
+    return true;
+}
+
+bool make_non_inheritable(const Handle& handle) {
+    const int flags = ::fcntl(fd_of(handle), F_GETFD);
+    return flags >= 0 && ::fcntl(fd_of(handle), F_SETFD, flags | FD_CLOEXEC) == 0;
+}
+
+bool write_all(const Handle& handle, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t written = ::write(fd_of(handle), data, size);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+void flush(const Handle&) {}
+
+long read_some(const Handle& handle, char* buffer, std::size_t capacity) {
+    for (;;) {
+        const ssize_t got = ::read(fd_of(handle), buffer, capacity);
+        if (got >= 0) return static_cast<long>(got);
+        if (errno != EINTR) return -1;
+    }
+}
+
+std::size_t bytes_available(const Handle& handle) {
+    int available = 0;
+    if (::ioctl(fd_of(handle), FIONREAD, &available) != 0 || available < 0) return 0;
+    return static_cast<std::size_t>(available);
+}
+
+std::string helper_executable() {
+    Dl_info info{};
+    if (::dladdr(reinterpret_cast<void*>(&helper_executable), &info) == 0 || !info.dli_fname)
+        return std::string();
+    char resolved[PATH_MAX];
+    const std::string module = ::realpath(info.dli_fname, resolved) ? resolved : info.dli_fname;
+    return parent_folder(parent_folder(module)) + "/nrwnavigator";
+}
+
+bool spawn_process(const std::string& executable, const std::vector<std::string>& arguments,
+                   const Handle& stdin_read, const Handle& stdout_write, ProcessInfo& info) {
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(executable.c_str()));
+    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fd_of(stdin_read), 0);
+    posix_spawn_file_actions_adddup2(&actions, fd_of(stdout_write), 1);
+    posix_spawn_file_actions_adddup2(&actions, fd_of(stdout_write), 2);
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    pid_t pid = 0;
+    const int failed = ::posix_spawn(&pid, executable.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (failed != 0) return false;
+
+    const int descriptor = open_process_descriptor(pid);
+    if (descriptor < 0) {
+        ::kill(pid, SIGKILL);
+        reap(pid);
+        return false;
+    }
+    info.process = Handle(descriptor);
+    info.process_id = pid;
+    return true;
+}
+
+bool is_running(const ProcessInfo& info) {
+    if (!info.process.valid()) return false;
+    pollfd entry{fd_of(info.process), POLLIN, 0};
+    const int ready = ::poll(&entry, 1, 0);
+    if (ready == 0) return true;
+    // Ended: collect it so it does not linger as a zombie.
+    int status = 0;
+    ::waitpid(info.process_id, &status, WNOHANG);
+    return false;
+}
+
+void terminate(ProcessInfo& info) {
+    if (!info.process.valid()) return;
+    // Signalling through the descriptor cannot hit a recycled process id.
+    syscall(SYS_pidfd_send_signal, fd_of(info.process), SIGKILL, nullptr, 0);
+    pollfd entry{fd_of(info.process), POLLIN, 0};
+    ::poll(&entry, 1, 5000);
+    int status = 0;
+    ::waitpid(info.process_id, &status, WNOHANG);
+}
+
+}  // namespace nrwapis::platform
+
+#include <cstdlib>
+#include <ctime>
+
+namespace nrwapis::platform {
+
+bool environment_value(const char* name, std::string& value) {
+    const char* found = std::getenv(name);
+    if (found == nullptr) return false;
+    value = found;
+    return true;
+}
+
+void utc_time_of_day(int& hour, int& minute, int& second) {
+    const std::time_t now = std::time(nullptr);
+    std::tm parts{};
+    gmtime_r(&now, &parts);
+    hour = parts.tm_hour;
+    minute = parts.tm_min;
+    second = parts.tm_sec;
+}
+
+char path_separator() { return '/'; }
+
+}  // namespace nrwapis::platform

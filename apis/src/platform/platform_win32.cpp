@@ -1,0 +1,167 @@
+// Win32 back end: anonymous pipes and CreateProcessA with an explicit handle list.
+#include <windows.h>
+
+#include <memory>
+
+#include "../command_line.h"
+#include "platform.h"
+
+namespace nrwapis::platform {
+
+namespace {
+
+HANDLE win(const Handle& handle) { return reinterpret_cast<HANDLE>(handle.get()); }
+Handle own(HANDLE raw) { return Handle(reinterpret_cast<Handle::Raw>(raw)); }
+
+constexpr DWORD kModulePathCapacity = 4096;
+constexpr DWORD kTerminateWaitMs = 5000;
+
+// Holds the attribute list that limits what the helper inherits to its two pipe ends.
+class InheritList {
+public:
+    explicit InheritList(HANDLE* handles, std::size_t count) {
+        SIZE_T size = 0;
+        InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+        m_storage.reset(new (std::nothrow) char[size]);
+        if (!m_storage) return;
+        auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(m_storage.get());
+        if (!InitializeProcThreadAttributeList(list, 1, 0, &size)) return;
+        m_list = list;
+        if (!UpdateProcThreadAttribute(m_list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles,
+                                       count * sizeof(HANDLE), nullptr, nullptr)) {
+            DeleteProcThreadAttributeList(m_list);
+            m_list = nullptr;
+        }
+    }
+    ~InheritList() {
+        if (m_list) DeleteProcThreadAttributeList(m_list);
+    }
+    InheritList(const InheritList&) = delete;
+    InheritList& operator=(const InheritList&) = delete;
+    LPPROC_THREAD_ATTRIBUTE_LIST get() const { return m_list; }
+
+private:
+    std::unique_ptr<char[]> m_storage;
+    LPPROC_THREAD_ATTRIBUTE_LIST m_list = nullptr;
+};
+
+}  // namespace
+
+void close_raw(Handle::Raw raw) { CloseHandle(reinterpret_cast<HANDLE>(raw)); }
+
+bool create_pipe(Handle& read_end, Handle& write_end) {
+    SECURITY_ATTRIBUTES attributes{};
+    attributes.nLength = sizeof(attributes);
+    attributes.bInheritHandle = TRUE;
+    HANDLE read_raw = nullptr;
+    HANDLE write_raw = nullptr;
+    if (!CreatePipe(&read_raw, &write_raw, &attributes, 0)) return false;
+    read_end = own(read_raw);
+    write_end = own(write_raw);
+    return true;
+}
+
+bool make_non_inheritable(const Handle& handle) {
+    return SetHandleInformation(win(handle), HANDLE_FLAG_INHERIT, 0) != 0;
+}
+
+bool write_all(const Handle& handle, const char* data, std::size_t size) {
+    while (size > 0) {
+        DWORD written = 0;
+        if (!WriteFile(win(handle), data, static_cast<DWORD>(size), &written, nullptr)) return false;
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+void flush(const Handle& handle) { FlushFileBuffers(win(handle)); }
+
+long read_some(const Handle& handle, char* buffer, std::size_t capacity) {
+    DWORD got = 0;
+    if (ReadFile(win(handle), buffer, static_cast<DWORD>(capacity), &got, nullptr))
+        return static_cast<long>(got);
+    const DWORD error = GetLastError();
+    if (error == ERROR_MORE_DATA) return static_cast<long>(got);
+    if (error == ERROR_BROKEN_PIPE) return 0;
+    return -1;
+}
+
+std::size_t bytes_available(const Handle& handle) {
+    DWORD available = 0;
+    if (!PeekNamedPipe(win(handle), nullptr, 0, nullptr, &available, nullptr)) return 0;
+    return available;
+}
+
+std::string helper_executable() {
+    std::unique_ptr<char[]> path(new (std::nothrow) char[kModulePathCapacity]);
+    if (!path) return std::string();
+    const DWORD length =
+        GetModuleFileNameA(GetModuleHandleA("libnrwapis.dll"), path.get(), kModulePathCapacity);
+    if (length == 0 || length >= kModulePathCapacity) return std::string();
+    return install_folder_from_module_path(std::string(path.get(), length)) + "nrwnavigator.exe";
+}
+
+bool spawn_process(const std::string& executable, const std::vector<std::string>& arguments,
+                   const Handle& stdin_read, const Handle& stdout_write, ProcessInfo& info) {
+    HANDLE inherited[2] = {win(stdin_read), win(stdout_write)};
+    InheritList inherit(inherited, 2);
+    if (!inherit.get()) return false;
+
+    STARTUPINFOEXA startup{};
+    startup.StartupInfo.cb = sizeof(startup);
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+    startup.StartupInfo.hStdInput = inherited[0];
+    startup.StartupInfo.hStdOutput = inherited[1];
+    startup.StartupInfo.hStdError = inherited[1];
+    startup.lpAttributeList = inherit.get();
+
+    std::string line = quoted_command_line(executable, arguments);
+    PROCESS_INFORMATION created{};
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, EXTENDED_STARTUPINFO_PRESENT,
+                        nullptr, nullptr, &startup.StartupInfo, &created))
+        return false;
+    info.process = own(created.hProcess);
+    info.thread = own(created.hThread);
+    info.process_id = static_cast<int>(created.dwProcessId);
+    info.thread_id = static_cast<int>(created.dwThreadId);
+    return true;
+}
+
+bool is_running(const ProcessInfo& info) {
+    return info.process.valid() && WaitForSingleObject(win(info.process), 0) == WAIT_TIMEOUT;
+}
+
+void terminate(ProcessInfo& info) {
+    if (!info.process.valid()) return;
+    TerminateProcess(win(info.process), 0);
+    WaitForSingleObject(win(info.process), kTerminateWaitMs);
+}
+
+}  // namespace nrwapis::platform
+
+namespace nrwapis::platform {
+
+bool environment_value(const char* name, std::string& value) {
+    // The process block, which the helper inherits too, not the C runtime's copy.
+    const DWORD size = GetEnvironmentVariableA(name, nullptr, 0);
+    if (size == 0) return false;
+    std::string buffer(size, '\0');
+    const DWORD length = GetEnvironmentVariableA(name, &buffer[0], size);
+    if (length == 0 || length >= size) return false;
+    buffer.resize(length);
+    value = buffer;
+    return true;
+}
+
+void utc_time_of_day(int& hour, int& minute, int& second) {
+    SYSTEMTIME now{};
+    GetSystemTime(&now);
+    hour = now.wHour;
+    minute = now.wMinute;
+    second = now.wSecond;
+}
+
+char path_separator() { return '\\'; }
+
+}  // namespace nrwapis::platform

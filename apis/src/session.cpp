@@ -1,0 +1,130 @@
+#include "session.h"
+
+#include <algorithm>
+
+#include "command_line.h"
+#include "framing.h"
+
+namespace platform = nrwapis::platform;
+
+namespace {
+constexpr std::size_t kReadChunk = 4096;
+}
+
+NRWAPIS_Session::~NRWAPIS_Session() { shut_down(); }
+
+int NRWAPIS_Session::run_operation(int code, const char* const* files, int count, int mode,
+                                   nrwapis::Window hwnd, long options, const char* comment,
+                                   const NRWAPIS_CustomRequest* custom_request, int* statuses,
+                                   char** op_msg, NRWAPIS_CustomResponse* custom_response) {
+    if (m_reqFactory == nullptr || m_respFactory == nullptr) return 1;
+    std::string request_text;
+    {
+        auto request = m_reqFactory->create_request(mode, hwnd, code, files, count, options, comment,
+                                                    custom_request);
+        if (!request) return 1;
+        request->encode(request_text);
+    }
+    auto response = m_respFactory->create_response(mode);
+    if (!response) return 1;
+    if (write_request(request_text) != 0) return 1;
+    std::string response_text;
+    if (read_response(response_text) != 0) return 1;
+    return response->decode(response_text, count, statuses, op_msg, custom_response);
+}
+
+int NRWAPIS_Session::start() {
+    if (!platform::create_pipe(m_respRead, m_respWrite)) return 1;
+    if (!platform::make_non_inheritable(m_respRead)) return 1;
+    if (!platform::create_pipe(m_reqRead, m_reqWrite)) return 1;
+    if (!platform::make_non_inheritable(m_reqWrite)) return 1;
+    if (launch_helper() != 0) return 1;
+    m_reqFactory = NRWAPIS_RequestFactory::instance();
+    m_respFactory = NRWAPIS_ResponseFactory::instance();
+    return 0;
+}
+
+int NRWAPIS_Session::launch_helper() {
+    const std::string executable = platform::helper_executable();
+    if (executable.empty()) return 1;
+    m_procInfo = platform::ProcessInfo();
+    const bool started = platform::spawn_process(executable, nrwapis::helper_arguments(), m_reqRead,
+                                                 m_respWrite, m_procInfo);
+    // Only the helper may hold its ends: when it exits, a waiting read then ends
+    // with end of file instead of blocking for ever.
+    m_reqRead.reset();
+    m_respWrite.reset();
+    return started ? 0 : 1;
+}
+
+int NRWAPIS_Session::ensure_helper_running() {
+    // A failed relaunch leaves no process: fail without launching again.
+    if (!m_procInfo.process.valid()) return 1;
+    if (platform::is_running(m_procInfo)) return 0;
+    close_helper_handles();
+    return start();
+}
+
+void NRWAPIS_Session::discard_waiting_bytes() {
+    char scratch[kReadChunk];
+    for (std::size_t waiting = platform::bytes_available(m_respRead); waiting > 0;
+         waiting = platform::bytes_available(m_respRead)) {
+        if (platform::read_some(m_respRead, scratch, std::min(waiting, sizeof(scratch))) <= 0) return;
+    }
+}
+
+int NRWAPIS_Session::write_request(const std::string& text) {
+    if (ensure_helper_running() != 0) return 1;
+    // Bytes left over from an earlier, broken answer must not pass for this one's.
+    discard_waiting_bytes();
+    const bool written = platform::write_all(m_reqWrite, text.data(), text.size());
+    platform::flush(m_reqWrite);
+    return written ? 0 : 1;
+}
+
+int NRWAPIS_Session::read_response(std::string& text) {
+    nrwapis::ResponseFramer framer(text);
+    char chunk[kReadChunk];
+    while (framer.state() == nrwapis::ResponseFramer::State::need_more) {
+        const long got = platform::read_some(m_respRead, chunk, sizeof(chunk));
+        if (got <= 0) return 1;
+        framer.append(chunk, static_cast<std::size_t>(got));
+    }
+    // Whatever else the helper wrote with its answer belongs to it.
+    for (std::size_t waiting = platform::bytes_available(m_respRead);
+         waiting > 0 && framer.state() == nrwapis::ResponseFramer::State::complete;
+         waiting = platform::bytes_available(m_respRead)) {
+        const long got = platform::read_some(m_respRead, chunk, std::min(waiting, sizeof(chunk)));
+        if (got <= 0) break;
+        framer.append(chunk, static_cast<std::size_t>(got));
+    }
+    if (framer.state() == nrwapis::ResponseFramer::State::too_large) {
+        // The helper is out of step with us: start afresh at the next operation.
+        end_helper();
+        return 1;
+    }
+    return 0;
+}
+
+void NRWAPIS_Session::end_helper() { platform::terminate(m_procInfo); }
+
+void NRWAPIS_Session::close_helper_handles() {
+    m_respRead.reset();
+    m_reqWrite.reset();
+    m_reqRead.reset();
+    m_respWrite.reset();
+    m_procInfo.process.reset();
+    m_procInfo.thread.reset();
+}
+
+void NRWAPIS_Session::shut_down() {
+    m_respRead.reset();
+    m_reqWrite.reset();
+    m_reqRead.reset();
+    m_respWrite.reset();
+    platform::terminate(m_procInfo);
+    m_procInfo.process.reset();
+    m_procInfo.thread.reset();
+    m_reqFactory = nullptr;
+    m_respFactory = nullptr;
+}

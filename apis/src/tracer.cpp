@@ -1,0 +1,162 @@
+#include <cstdarg>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <string>
+
+#include "nrwapis_tracer.h"
+#include "platform/platform.h"
+
+bool NRWAPIS_Tracer::first_time = true;
+bool NRWAPIS_Tracer::trace_on = false;
+bool NRWAPIS_Tracer::file_opened = false;
+FILE* NRWAPIS_Tracer::m_fd = nullptr;
+char* NRWAPIS_Tracer::trace_dir = nullptr;
+
+namespace {
+
+constexpr const char* kTraceDirVariable = "CRVN_NRWAPIS_TRACE_DIR";
+constexpr std::size_t kPathCapacity = 256;  // the path and its terminating zero
+
+// Guards the file and the flags: the plug-in is called from several host threads,
+// and a line must reach the file whole.
+std::mutex& trace_lock() {
+    static std::mutex lock;
+    return lock;
+}
+
+// The flags are read without the lock on the hot path; atomic access keeps that sound.
+bool load(const bool& flag) { return __atomic_load_n(&flag, __ATOMIC_ACQUIRE); }
+void store(bool& flag, bool value) { __atomic_store_n(&flag, value, __ATOMIC_RELEASE); }
+
+bool tracing() { return load(NRWAPIS_Tracer::trace_on) && load(NRWAPIS_Tracer::file_opened); }
+
+std::string line_prefix(const char* module_name, const char* class_name, const char* method) {
+    std::string line;
+    line.reserve(96);
+    line += module_name;
+    line += "::";
+    line += class_name;
+    line += "::";
+    line += method;
+    line += "::";
+    return line;
+}
+
+void write_line(const std::string& line, bool flush) {
+    std::lock_guard<std::mutex> guard(trace_lock());
+    if (!tracing() || NRWAPIS_Tracer::m_fd == nullptr) return;
+    std::fwrite(line.data(), 1, line.size(), NRWAPIS_Tracer::m_fd);
+    if (flush) std::fflush(NRWAPIS_Tracer::m_fd);
+}
+
+std::string trace_file_path(const char* folder) {
+    int hour = 0, minute = 0, second = 0;
+    nrwapis::platform::utc_time_of_day(hour, minute, second);
+    char stamp[kPathCapacity];
+    std::snprintf(stamp, sizeof(stamp), "d%02d%02d%02d", hour, minute, second);
+    std::string path = folder;
+    path += nrwapis::platform::path_separator();
+    path += "nrwapis_log_";
+    path += stamp;
+    path += ".txt";
+    return path;
+}
+
+}  // namespace
+
+NRWAPIS_Tracer::NRWAPIS_Tracer(const char* module_name, const char* class_name,
+                               const char* method_name)
+    : m_module(module_name), m_class(class_name), m_method(method_name) {
+    if (load(first_time)) configure();
+    if (tracing()) write_scope_line("Entering\n");
+}
+
+// Consults the environment once per process.
+void NRWAPIS_Tracer::configure() {
+    try {
+        std::lock_guard<std::mutex> guard(trace_lock());
+        if (!first_time) return;
+        std::string folder;
+        // An empty value would put the file at the root of the drive.
+        if (nrwapis::platform::environment_value(kTraceDirVariable, folder) && !folder.empty()) {
+            trace_dir = new (std::nothrow) char[folder.size() + 1];
+            if (trace_dir != nullptr) {
+                std::memcpy(trace_dir, folder.c_str(), folder.size() + 1);
+                store(trace_on, true);
+                open_trace_file();
+            }
+        }
+        store(first_time, false);
+    } catch (...) {
+        store(first_time, false);
+    }
+}
+
+NRWAPIS_Tracer::~NRWAPIS_Tracer() {
+    if (tracing()) write_scope_line("Exiting\n");
+}
+
+void NRWAPIS_Tracer::write_scope_line(const char* what) const {
+    try {
+        write_line(line_prefix(m_module, m_class, m_method) + what, false);
+    } catch (...) {
+    }
+}
+
+NRWAPIS_Tracer& NRWAPIS_Tracer::operator=(const NRWAPIS_Tracer& other) {
+    m_module = other.m_module;
+    m_class = other.m_class;
+    m_method = other.m_method;
+    return *this;
+}
+
+void NRWAPIS_Tracer::writeTrace(const char* format, ...) {
+    if (!tracing() || format == nullptr) return;
+    try {
+        va_list args;
+        va_start(args, format);
+        va_list measure;
+        va_copy(measure, args);
+        const int length = std::vsnprintf(nullptr, 0, format, measure);
+        va_end(measure);
+        if (length < 0) {
+            va_end(args);
+            return;
+        }
+        std::string line = line_prefix(m_module, m_class, m_method);
+        const std::size_t prefix = line.size();
+        line.resize(prefix + static_cast<std::size_t>(length) + 1);
+        std::vsnprintf(&line[prefix], static_cast<std::size_t>(length) + 1, format, args);
+        va_end(args);
+        line.back() = '\n';
+        write_line(line, true);
+    } catch (...) {
+    }
+}
+
+void NRWAPIS_Tracer::close_file() {
+    std::lock_guard<std::mutex> guard(trace_lock());
+    if (m_fd == nullptr) return;
+    std::fclose(m_fd);
+    m_fd = nullptr;
+    store(file_opened, false);
+    store(trace_on, false);
+}
+
+// Called with the lock held, from the first construction only.
+void NRWAPIS_Tracer::open_trace_file() {
+    if (!first_time || m_fd != nullptr) return;
+    const std::string path = trace_file_path(trace_dir);
+    if (path.size() >= kPathCapacity) {
+        // Too long for the file name buffer: leave tracing off rather than cut it.
+        store(trace_on, false);
+        return;
+    }
+    m_fd = std::fopen(path.c_str(), "a");
+    if (m_fd != nullptr)
+        store(file_opened, true);
+    else
+        store(trace_on, false);
+}

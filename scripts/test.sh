@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Builds both targets and runs both suites: native (with sanitizers) and the
+# Windows DLLs under Wine inside a virtual X display.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+
+cmake --preset native
+cmake --build --preset native
+ctest --preset native
+
+cmake --preset win32
+cmake --build --preset win32
+bash scripts/check-dlls.sh build/win32
+xvfb-run -a bash scripts/ctest-wine.sh build/win32

@@ -1,0 +1,78 @@
+// A live session against the stand-in helper, with its request log and a queue
+// of scripted answers.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "nrwapis.h"
+#include "test_system.h"
+
+namespace testsys {
+
+inline std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void write_file(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+inline std::string ok_response(const std::string& sections = "") {
+    return "<response_start><exit_st_start>0<exit_st_end>" + sections + "<response_end>";
+}
+
+class HelperTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = make_temp_dir();
+        ASSERT_FALSE(m_dir.empty());
+        m_log = m_dir + "/log";
+        m_script = m_dir + "/script";
+        std::filesystem::create_directories(m_log);
+        std::filesystem::create_directories(m_script);
+        for (const char* name : {"NRWH_MODE", "NRWH_EXIT_AFTER", "NRWH_EXIT_CODE", "NRWH_WINDOW",
+                                 "NRWH_CANARY", "NRWH_STATE_FILE"})
+            unset_env(name);
+        set_env("NRWH_LOG_DIR", m_log);
+        set_env("NRWH_SCRIPT_DIR", m_script);
+    }
+
+    void TearDown() override {
+        nrw_api_uninitialize(&m_session);
+        remove_tree(m_dir);
+    }
+
+    void start() { ASSERT_EQ(0, nrw_api_initialize(&m_session)); }
+
+    // The helper answers the next request as the directive says.
+    void queue(const std::string& directive, const std::string& body = "") {
+        char name[32];
+        std::snprintf(name, sizeof(name), "/%04d", ++m_queued);
+        write_file(m_script + name, directive + "\n" + body);
+    }
+    void queue_reply(const std::string& body) { queue("reply", body); }
+
+    std::string requests() const { return read_file(m_log + "/requests.log"); }
+    std::vector<int> helper_pids() const {
+        std::istringstream in(read_file(m_log + "/pids.log"));
+        std::vector<int> pids;
+        for (int pid = 0; in >> pid;) pids.push_back(pid);
+        return pids;
+    }
+
+    NRWAPIS_Session* m_session = nullptr;
+    std::string m_dir, m_log, m_script;
+    int m_queued = 0;
+};
+
+}  // namespace testsys

@@ -1,0 +1,20 @@
+// Operating-system services the tests need, one back end per system.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace testsys {
+
+void set_env(const std::string& name, const std::string& value);
+void unset_env(const std::string& name);
+std::string make_temp_dir();
+void remove_tree(const std::string& path);
+bool process_exists(int pid);
+void sleep_ms(int milliseconds);
+// An inheritable handle (or descriptor) that no child should be given; its value.
+std::uintptr_t make_inheritable_canary();
+// Ends a process at once (used to play the user who closes the helper).
+void kill_process(int pid);
+
+}  // namespace testsys

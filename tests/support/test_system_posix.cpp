@@ -1,0 +1,47 @@
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "test_system.h"
+
+namespace testsys {
+
+void set_env(const std::string& name, const std::string& value) {
+    ::setenv(name.c_str(), value.c_str(), 1);
+}
+void unset_env(const std::string& name) { ::unsetenv(name.c_str()); }
+
+std::string make_temp_dir() {
+    std::string pattern = std::filesystem::temp_directory_path().string() + "/nrwtest-XXXXXX";
+    return ::mkdtemp(&pattern[0]) ? pattern : std::string();
+}
+
+void remove_tree(const std::string& path) {
+    std::error_code error;
+    std::filesystem::remove_all(path, error);
+}
+
+bool process_exists(int pid) {
+    // An ended child that nobody has collected yet counts as gone.
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(stat, line)) return false;
+    const std::size_t name_end = line.rfind(')');
+    return name_end == std::string::npos || name_end + 2 >= line.size() || line[name_end + 2] != 'Z';
+}
+
+void sleep_ms(int milliseconds) { ::usleep(static_cast<useconds_t>(milliseconds) * 1000); }
+
+std::uintptr_t make_inheritable_canary() {
+    const int fd = ::open("/dev/null", O_RDONLY);  // no close-on-exec
+    return static_cast<std::uintptr_t>(fd);
+}
+
+void kill_process(int pid) { ::kill(pid, SIGKILL); }
+
+}  // namespace testsys

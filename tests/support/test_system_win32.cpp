@@ -1,0 +1,58 @@
+#include <windows.h>
+
+#include <filesystem>
+
+#include "test_system.h"
+
+namespace testsys {
+
+void set_env(const std::string& name, const std::string& value) {
+    SetEnvironmentVariableA(name.c_str(), value.c_str());
+}
+void unset_env(const std::string& name) { SetEnvironmentVariableA(name.c_str(), nullptr); }
+
+std::string make_temp_dir() {
+    const auto base = std::filesystem::temp_directory_path();
+    for (unsigned attempt = 0; attempt < 1000; ++attempt) {
+        const auto candidate = base / ("nrwtest-" + std::to_string(GetCurrentProcessId()) + "-" +
+                                       std::to_string(GetTickCount() + attempt));
+        std::error_code error;
+        if (std::filesystem::create_directory(candidate, error)) return candidate.string();
+    }
+    return std::string();
+}
+
+void remove_tree(const std::string& path) {
+    std::error_code error;
+    std::filesystem::remove_all(path, error);
+}
+
+bool process_exists(int pid) {
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
+    if (process == nullptr) return false;
+    const bool alive = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return alive;
+}
+
+void sleep_ms(int milliseconds) { Sleep(static_cast<DWORD>(milliseconds)); }
+
+std::uintptr_t make_inheritable_canary() {
+    // Handle values are small numbers that the child's own handles reuse; pushing
+    // the canary far above them keeps a chance hit from passing for a leak.
+    for (int i = 0; i < 512; ++i) CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    SECURITY_ATTRIBUTES attributes{};
+    attributes.nLength = sizeof(attributes);
+    attributes.bInheritHandle = TRUE;
+    return reinterpret_cast<std::uintptr_t>(CreateEventA(&attributes, TRUE, FALSE, nullptr));
+}
+
+void kill_process(int pid) {
+    HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
+    if (process == nullptr) return;
+    TerminateProcess(process, 1);
+    WaitForSingleObject(process, 5000);
+    CloseHandle(process);
+}
+
+}  // namespace testsys

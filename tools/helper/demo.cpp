@@ -1,0 +1,88 @@
+#include "demo.h"
+
+#include <fstream>
+#include <map>
+
+namespace helper {
+
+namespace {
+
+enum class FileState { uncontrolled, checked_in, checked_out };
+
+using Repository = std::map<std::string, FileState>;
+
+Repository load(const std::string& path) {
+    Repository repository;
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.size() < 3) continue;
+        repository[line.substr(2)] = line[0] == 'O' ? FileState::checked_out : FileState::checked_in;
+    }
+    return repository;
+}
+
+void save(const Repository& repository, const std::string& path) {
+    std::ofstream out(path, std::ios::trunc);
+    for (const auto& [name, state] : repository) {
+        if (state == FileState::uncontrolled) continue;
+        out << (state == FileState::checked_out ? 'O' : 'I') << ' ' << name << '\n';
+    }
+}
+
+struct Transition {
+    FileState from;
+    FileState to;
+    const char* done;
+};
+
+// The state a file must be in for an operation, and the one it leaves behind.
+bool transition_for(int op, Transition& transition) {
+    switch (op) {
+        case 0: transition = {FileState::uncontrolled, FileState::checked_in, "added"}; return true;
+        case 1: transition = {FileState::checked_out, FileState::checked_in, "checked in"}; return true;
+        case 2: transition = {FileState::checked_in, FileState::checked_out, "checked out"}; return true;
+        case 3: transition = {FileState::checked_out, FileState::checked_in, "checkout undone"}; return true;
+        case 5: transition = {FileState::checked_in, FileState::uncontrolled, "removed"}; return true;
+        default: return false;
+    }
+}
+
+FileState state_of(const Repository& repository, const std::string& name) {
+    const auto found = repository.find(name);
+    return found == repository.end() ? FileState::uncontrolled : found->second;
+}
+
+std::string query_answer(const Repository& repository, const Request& request) {
+    const FileState state =
+        request.files.empty() ? FileState::uncontrolled : state_of(repository, request.files[0]);
+    const int bits = state == FileState::uncontrolled ? 0 : state == FileState::checked_in ? 1 : 3;
+    return response(0, "<query_res_start>" + std::to_string(bits) + "<query_res_end>");
+}
+
+}  // namespace
+
+std::string demo_answer(const Request& request, const std::string& state_file) {
+    Repository repository = load(state_file);
+    if (request.op == 6) return query_answer(repository, request);
+    Transition transition{};
+    if (!transition_for(request.op, transition)) return response(0, "");
+
+    std::string statuses;
+    std::string message;
+    bool all_done = true;
+    for (const std::string& name : request.files) {
+        const bool possible = state_of(repository, name) == transition.from;
+        if (possible) repository[name] = transition.to;
+        all_done = all_done && possible;
+        statuses += possible ? "0 " : "1 ";
+        message += name + (possible ? std::string(": ") + transition.done : ": not possible") + "\n";
+    }
+    save(repository, state_file);
+    std::string sections;
+    if (!all_done) sections += "<individual_st_start>" + statuses + "<individual_st_end>";
+    if (request.mode == 1) sections += "<crv_op_msg_start>" + message + "<crv_op_msg_end>";
+    return response(all_done ? 0 : 1, sections);
+}
+
+}  // namespace helper

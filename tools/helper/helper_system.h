@@ -1,0 +1,23 @@
+// What the stand-in helper needs from the operating system.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace helper {
+
+long read_input(char* buffer, std::size_t capacity);  // 0 at end of file, -1 on error
+bool write_output(const char* data, std::size_t size);  // one write call
+void sleep_ms(int milliseconds);
+int process_id();
+// The command line as the system handed it over (Windows keeps the quotes).
+std::string raw_command_line(int argc, char** argv);
+// Shows a visible top-level window that lives as long as the process.
+void show_window(const std::string& title);
+// Whether a handle value inherited from the parent is usable here.
+bool is_handle_valid(std::uintptr_t value);
+std::string temp_folder();
+[[noreturn]] void exit_now(int code);
+
+}  // namespace helper

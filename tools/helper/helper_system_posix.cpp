@@ -1,0 +1,61 @@
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+
+#include "helper_system.h"
+
+namespace helper {
+
+long read_input(char* buffer, std::size_t capacity) {
+    for (;;) {
+        const ssize_t got = ::read(0, buffer, capacity);
+        if (got >= 0) return static_cast<long>(got);
+        if (errno != EINTR) return -1;
+    }
+}
+
+bool write_output(const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t written = ::write(1, data, size);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+void sleep_ms(int milliseconds) {
+    timespec pause{milliseconds / 1000, (milliseconds % 1000) * 1000000L};
+    while (nanosleep(&pause, &pause) != 0 && errno == EINTR) {
+    }
+}
+
+int process_id() { return static_cast<int>(::getpid()); }
+
+std::string raw_command_line(int argc, char** argv) {
+    std::string line;
+    for (int i = 0; i < argc; ++i) {
+        if (i > 0) line += ' ';
+        line += argv[i];
+    }
+    return line;
+}
+
+void show_window(const std::string&) {}
+
+bool is_handle_valid(std::uintptr_t value) { return ::fcntl(static_cast<int>(value), F_GETFD) != -1; }
+
+std::string temp_folder() {
+    const char* folder = std::getenv("TMPDIR");
+    return folder != nullptr && *folder != '\0' ? folder : "/tmp";
+}
+
+void exit_now(int code) { ::_exit(code); }
+
+}  // namespace helper

@@ -1,0 +1,78 @@
+#include <windows.h>
+
+#include <thread>
+
+#include "helper_system.h"
+
+namespace helper {
+
+long read_input(char* buffer, std::size_t capacity) {
+    DWORD got = 0;
+    if (ReadFile(GetStdHandle(STD_INPUT_HANDLE), buffer, static_cast<DWORD>(capacity), &got,
+                 nullptr))
+        return static_cast<long>(got);
+    return GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;
+}
+
+bool write_output(const char* data, std::size_t size) {
+    DWORD written = 0;
+    return WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), data, static_cast<DWORD>(size), &written,
+                     nullptr) &&
+           written == size;
+}
+
+void sleep_ms(int milliseconds) { Sleep(static_cast<DWORD>(milliseconds)); }
+
+int process_id() { return static_cast<int>(GetCurrentProcessId()); }
+
+std::string raw_command_line(int, char**) { return GetCommandLineA(); }
+
+namespace {
+
+LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    return DefWindowProcA(window, message, wparam, lparam);
+}
+
+void run_window(std::string title) {
+    WNDCLASSA window_class{};
+    window_class.lpfnWndProc = window_procedure;
+    window_class.hInstance = GetModuleHandleA(nullptr);
+    window_class.lpszClassName = "NrwHelperWindow";
+    RegisterClassA(&window_class);
+    HWND window = CreateWindowExA(0, window_class.lpszClassName, title.c_str(),
+                                  WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 300, 200, nullptr,
+                                  nullptr, window_class.hInstance, nullptr);
+    if (window == nullptr) return;
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+}  // namespace
+
+void show_window(const std::string& title) {
+    // A thread of its own pumps the window's messages while the main thread waits
+    // for requests.
+    std::thread(run_window, title).detach();
+    Sleep(200);
+}
+
+bool is_handle_valid(std::uintptr_t value) {
+    DWORD flags = 0;
+    return GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags) != 0;
+}
+
+std::string temp_folder() {
+    char path[MAX_PATH + 1];
+    const DWORD length = GetTempPathA(sizeof(path), path);
+    if (length == 0 || length > MAX_PATH) return ".";
+    std::string folder(path, length);
+    if (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+    return folder;
+}
+
+void exit_now(int code) { ExitProcess(static_cast<UINT>(code)); }
+
+}  // namespace helper

@@ -1,0 +1,164 @@
+// Stand-in for the navigator helper program. It speaks the request/response
+// protocol on its standard streams and is steered by environment variables:
+//   NRWH_LOG_DIR      append each raw request to requests.log, and write the
+//                     argv, command line and process id of each start there
+//   NRWH_SCRIPT_DIR   answer from queued files (taken in name order, then deleted);
+//                     each starts with a directive line:
+//                       reply | pieces N MS | exit CODE | hang | echo | window
+//   NRWH_MODE=echo    answer every request with its file set as the message
+//   NRWH_EXIT_AFTER=N exit (with NRWH_EXIT_CODE, default 0) after N answers
+//   NRWH_WINDOW=1     show a visible top-level window (Windows)
+//   NRWH_CANARY=H     record whether inherited handle value H is usable here
+//   NRWH_STATE_FILE   where demo mode keeps its file states
+// With none of these it runs a small stateful demo repository.
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "demo.h"
+#include "helper_system.h"
+#include "protocol.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string env(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+void append_file(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::app);
+    out << bytes;
+}
+
+void log_start(const std::string& log_dir, int argc, char** argv) {
+    if (log_dir.empty()) return;
+    const std::string pid = std::to_string(helper::process_id());
+    std::ostringstream args;
+    args << "cmdline " << helper::raw_command_line(argc, argv) << '\n';
+    for (int i = 0; i < argc; ++i) args << "arg " << argv[i] << '\n';
+    append_file(log_dir + "/" + pid + ".argv", args.str());
+    const std::string canary = env("NRWH_CANARY");
+    if (!canary.empty()) {
+        const auto value = static_cast<std::uintptr_t>(std::strtoull(canary.c_str(), nullptr, 0));
+        append_file(log_dir + "/" + pid + ".canary",
+                    helper::is_handle_valid(value) ? "valid\n" : "invalid\n");
+    }
+    append_file(log_dir + "/pids.log", pid + "\n");
+}
+
+// Takes one request off the input; false at end of input.
+bool next_request(std::string& pending, std::string& request) {
+    static const std::string kEnd = "<request_end>\n";
+    char buffer[4096];
+    for (;;) {
+        const std::size_t end = pending.find(kEnd);
+        if (end != std::string::npos) {
+            request = pending.substr(0, end + kEnd.size());
+            pending.erase(0, end + kEnd.size());
+            return true;
+        }
+        const long got = helper::read_input(buffer, sizeof(buffer));
+        if (got <= 0) return false;
+        pending.append(buffer, static_cast<std::size_t>(got));
+    }
+}
+
+bool take_script(const std::string& dir, std::string& script) {
+    std::vector<fs::path> queued;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(dir, error))
+        if (entry.is_regular_file()) queued.push_back(entry.path());
+    if (queued.empty()) return false;
+    const fs::path first = *std::min_element(queued.begin(), queued.end());
+    std::ifstream in(first, std::ios::binary);
+    script.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    in.close();
+    fs::remove(first, error);
+    return true;
+}
+
+std::string echo_answer(const helper::Request& request) {
+    std::string names;
+    helper::section(request.raw, "<fileset_start>", "<fileset_end>", names);
+    return helper::response(0, "<crv_op_msg_start>" + names + "<crv_op_msg_end>");
+}
+
+void answer_in_pieces(const std::string& text, int pieces, int pause_ms) {
+    pieces = std::max(1, pieces);
+    const std::size_t step = (text.size() + static_cast<std::size_t>(pieces) - 1) / pieces;
+    for (std::size_t at = 0; at < text.size(); at += step) {
+        helper::write_output(text.data() + at, std::min(step, text.size() - at));
+        if (at + step < text.size()) helper::sleep_ms(pause_ms);
+    }
+}
+
+void run_script(const std::string& script, const helper::Request& request) {
+    const std::size_t line_end = script.find('\n');
+    const std::string directive = script.substr(0, line_end);
+    const std::string body = line_end == std::string::npos ? "" : script.substr(line_end + 1);
+    std::istringstream words(directive);
+    std::string verb;
+    words >> verb;
+    if (verb == "exit") {
+        int code = 0;
+        words >> code;
+        helper::exit_now(code);
+    }
+    if (verb == "hang") {
+        for (;;) helper::sleep_ms(1000);
+    }
+    if (verb == "echo") {
+        const std::string text = echo_answer(request);
+        helper::write_output(text.data(), text.size());
+        return;
+    }
+    if (verb == "pieces") {
+        int pieces = 1, pause_ms = 0;
+        words >> pieces >> pause_ms;
+        answer_in_pieces(body, pieces, pause_ms);
+        return;
+    }
+    if (verb == "window") helper::show_window("Navigator helper");
+    helper::write_output(body.data(), body.size());
+}
+
+std::string state_file() {
+    const std::string configured = env("NRWH_STATE_FILE");
+    return configured.empty() ? helper::temp_folder() + "/nrwnavigator-demo.state" : configured;
+}
+
+void answer(const helper::Request& request) {
+    const std::string script_dir = env("NRWH_SCRIPT_DIR");
+    std::string script;
+    if (!script_dir.empty() && take_script(script_dir, script)) return run_script(script, request);
+    const std::string text = env("NRWH_MODE") == "echo" || !script_dir.empty()
+                                 ? echo_answer(request)
+                                 : helper::demo_answer(request, state_file());
+    helper::write_output(text.data(), text.size());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string log_dir = env("NRWH_LOG_DIR");
+    log_start(log_dir, argc, argv);
+    if (env("NRWH_WINDOW") == "1") helper::show_window("Navigator helper");
+    const long exit_after = std::atol(env("NRWH_EXIT_AFTER").c_str());
+    const int exit_code = std::atoi(env("NRWH_EXIT_CODE").c_str());
+
+    std::string pending;
+    std::string raw;
+    for (long answered = 0; next_request(pending, raw);) {
+        if (!log_dir.empty()) append_file(log_dir + "/requests.log", raw);
+        answer(helper::parse_request(raw));
+        if (exit_after > 0 && ++answered >= exit_after) helper::exit_now(exit_code);
+    }
+    return 0;
+}

@@ -1,0 +1,27 @@
+// The stand-in helper's view of one request line.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace helper {
+
+struct Request {
+    std::string raw;
+    int op = -1;
+    int mode = -1;
+    long options = 0;
+    std::vector<std::string> files;
+    std::string comment;
+    bool has_comment = false;
+};
+
+// Content between the first start tag and the first end tag after it.
+bool section(const std::string& text, const std::string& start, const std::string& end,
+             std::string& content);
+std::vector<std::string> split_names(const std::string& joined);
+Request parse_request(const std::string& raw);
+
+std::string response(int exit_status, const std::string& extra_sections);
+
+}  // namespace helper
