@@ -18,3 +18,16 @@ std::uintptr_t make_inheritable_canary();
 void kill_process(int pid);
 
 }  // namespace testsys
+
+#include <vector>
+
+namespace testsys {
+
+// The running test program's own path, to start copies of it.
+std::string own_executable();
+// Starts a program; returns an opaque process number, or 0 on failure.
+std::intptr_t start_program(const std::string& program, const std::vector<std::string>& args);
+// Waits for a program from start_program; its exit code, or -1.
+int wait_program(std::intptr_t process);
+
+}  // namespace testsys

@@ -45,3 +45,31 @@ std::uintptr_t make_inheritable_canary() {
 void kill_process(int pid) { ::kill(pid, SIGKILL); }
 
 }  // namespace testsys
+
+#include <spawn.h>
+#include <sys/wait.h>
+
+extern char** environ;
+
+namespace testsys {
+
+std::string own_executable() {
+    return std::filesystem::read_symlink("/proc/self/exe").string();
+}
+
+std::intptr_t start_program(const std::string& program, const std::vector<std::string>& args) {
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return 0;
+    return pid;
+}
+
+int wait_program(std::intptr_t process) {
+    int status = 0;
+    if (::waitpid(static_cast<pid_t>(process), &status, 0) < 0) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace testsys

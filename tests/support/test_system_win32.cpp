@@ -56,3 +56,35 @@ void kill_process(int pid) {
 }
 
 }  // namespace testsys
+
+namespace testsys {
+
+std::string own_executable() {
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof(path));
+    return std::string(path, length);
+}
+
+std::intptr_t start_program(const std::string& program, const std::vector<std::string>& args) {
+    std::string line = "\"" + program + "\"";
+    for (const auto& arg : args) line += " \"" + arg + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &info))
+        return 0;
+    CloseHandle(info.hThread);
+    return reinterpret_cast<std::intptr_t>(info.hProcess);
+}
+
+int wait_program(std::intptr_t process) {
+    HANDLE handle = reinterpret_cast<HANDLE>(process);
+    DWORD code = 0;
+    const bool ok = WaitForSingleObject(handle, 60000) == WAIT_OBJECT_0 &&
+                    GetExitCodeProcess(handle, &code);
+    CloseHandle(handle);
+    return ok ? static_cast<int>(code) : -1;
+}
+
+}  // namespace testsys

@@ -1,0 +1,147 @@
+// The trace file. Every case runs in a process of its own: the environment is
+// consulted once per process and a closed trace stays closed.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "nrwapis_tracer.h"
+#include "test_system.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kVariable = "CRVN_NRWAPIS_TRACE_DIR";
+
+class TraceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_dir = testsys::make_temp_dir();
+        ASSERT_FALSE(m_dir.empty());
+    }
+    void TearDown() override { testsys::remove_tree(m_dir); }
+
+    std::vector<fs::path> trace_files(const std::string& dir) const {
+        std::vector<fs::path> files;
+        for (const auto& entry : fs::directory_iterator(dir)) files.push_back(entry.path());
+        return files;
+    }
+
+    // The lines of the one trace file, without the carriage returns of text mode.
+    std::vector<std::string> trace_lines() const {
+        const auto files = trace_files(m_dir);
+        EXPECT_EQ(1u, files.size());
+        std::vector<std::string> lines;
+        if (files.empty()) return lines;
+        std::ifstream in(files[0], std::ios::binary);
+        for (std::string line; std::getline(in, line);) {
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            lines.push_back(line);
+        }
+        return lines;
+    }
+
+    std::string m_dir;
+};
+
+TEST_F(TraceTest, UnsetVariableTracesNothingForTheWholeProcess) {
+    testsys::unset_env(kVariable);
+    { NRWAPIS_Tracer("m", "c", "before").writeTrace("x"); }
+    testsys::set_env(kVariable, m_dir);
+    for (int i = 0; i < 3; ++i) NRWAPIS_Tracer("m", "c", "after").writeTrace("%d", i);
+    EXPECT_TRUE(trace_files(m_dir).empty());
+}
+
+TEST_F(TraceTest, ScopeWritesEnteringDetailAndExitingLines) {
+    testsys::set_env(kVariable, m_dir);
+    {
+        NRWAPIS_Tracer tracer("NRWScc_Impl", "NRWScc_Impl", "Initialize");
+        tracer.writeTrace("refCount : %d", 1);
+        tracer.writeTrace("100%% sure, %s", "50% off");
+    }
+    NRWAPIS_Tracer::close_file();
+    EXPECT_EQ((std::vector<std::string>{"NRWScc_Impl::NRWScc_Impl::Initialize::Entering",
+                                        "NRWScc_Impl::NRWScc_Impl::Initialize::refCount : 1",
+                                        "NRWScc_Impl::NRWScc_Impl::Initialize::100% sure, 50% off",
+                                        "NRWScc_Impl::NRWScc_Impl::Initialize::Exiting"}),
+              trace_lines());
+    const std::string name = trace_files(m_dir).at(0).filename().string();
+    EXPECT_TRUE(std::regex_match(name, std::regex("nrwapis_log_d[0-2][0-9][0-5][0-9][0-6][0-9]\\.txt")))
+        << name;
+}
+
+TEST_F(TraceTest, NothingIsWrittenAfterCloseNotEvenTheExitOfALiveScope) {
+    testsys::set_env(kVariable, m_dir);
+    {
+        NRWAPIS_Tracer alive("m", "c", "alive");
+        NRWAPIS_Tracer::close_file();
+        alive.writeTrace("late");
+        NRWAPIS_Tracer("m", "c", "after").writeTrace("later");
+    }
+    EXPECT_EQ((std::vector<std::string>{"m::c::alive::Entering"}), trace_lines());
+}
+
+TEST_F(TraceTest, FolderEndingInASeparatorIsUsedAsBuilt) {
+    testsys::set_env(kVariable, m_dir + "/");
+    { NRWAPIS_Tracer("m", "c", "f").writeTrace("x"); }
+    NRWAPIS_Tracer::close_file();
+    EXPECT_EQ(3u, trace_lines().size());
+}
+
+TEST_F(TraceTest, PathTooLongForItsBufferLeavesTracingOff) {
+    std::string deep = m_dir;
+    while (deep.size() < 240) deep += "/" + std::string(std::min<std::size_t>(20, 240 - deep.size()), 'd');
+    fs::create_directories(deep);
+    testsys::set_env(kVariable, deep);
+    { NRWAPIS_Tracer("m", "c", "f").writeTrace("x"); }
+    EXPECT_TRUE(trace_files(deep).empty());
+}
+
+TEST_F(TraceTest, LinesFromManyThreadsNeverInterleave) {
+    testsys::set_env(kVariable, m_dir);
+    std::vector<std::thread> threads;
+    const std::string payload(300, 'p');
+    for (int t = 0; t < 8; ++t) {
+        threads.emplace_back([t, &payload] {
+            const std::string name = "t" + std::to_string(t);
+            NRWAPIS_Tracer tracer("m", "c", name.c_str());
+            for (int i = 0; i < 200; ++i) tracer.writeTrace("%s", payload.c_str());
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    NRWAPIS_Tracer::close_file();
+    const std::regex line("m::c::t[0-7]::(Entering|Exiting|p{300})");
+    const auto lines = trace_lines();
+    EXPECT_EQ(8u * 202u, lines.size());
+    for (const auto& text : lines) ASSERT_TRUE(std::regex_match(text, line)) << text;
+}
+
+// Run by the next case in two processes at once.
+TEST_F(TraceTest, DISABLED_WriteOneLine) {
+    NRWAPIS_Tracer("m", "c", "child").writeTrace("hello");
+}
+
+TEST_F(TraceTest, TwoProcessesInTheSameSecondShareOneFile) {
+    testsys::set_env(kVariable, m_dir);
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        testsys::remove_tree(m_dir);
+        fs::create_directories(m_dir);
+        const std::vector<std::string> args = {"--gtest_also_run_disabled_tests",
+                                               "--gtest_filter=TraceTest.DISABLED_WriteOneLine"};
+        const auto first = testsys::start_program(testsys::own_executable(), args);
+        const auto second = testsys::start_program(testsys::own_executable(), args);
+        ASSERT_EQ(0, testsys::wait_program(first));
+        ASSERT_EQ(0, testsys::wait_program(second));
+        if (trace_files(m_dir).size() != 1) continue;  // the clock turned a second in between
+        EXPECT_EQ(6u, trace_lines().size());
+        return;
+    }
+    FAIL() << "the two processes never started within one second";
+}
+
+}  // namespace
