@@ -6,12 +6,15 @@
 # standard streams, so CTest does not wait on daemons that inherited its pipes.
 set -u
 export WINEPREFIX="$1"
-# Test programs find the client library where it is installed.
-export WINEPATH="Z:$(printf '%s' "$2" | tr / '\\')"
+# Test programs find the client library where it is installed; "-" leaves the
+# search path alone, for programs that must find it as a host would.
+if [ "$2" != "-" ]; then
+    export WINEPATH="Z:$(printf '%s' "$2" | tr / '\\')"
+fi
 shift 2
 export WINEARCH=win32
 export WINEDEBUG="${WINEDEBUG:--all}"
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
+export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;winedbg.exe=d}"
 
 warm_up() {
     if [ ! -f "$WINEPREFIX/system.reg" ]; then

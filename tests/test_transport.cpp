@@ -39,7 +39,7 @@ TEST_F(HelperTest, HelperThatExitedBetweenCallsIsRelaunchedAndGetsTheNextCall) {
         EXPECT_EQ(0, checkout(m_session));
         const int second = nrw_api_get_bg_process_id(m_session);
         EXPECT_NE(first, second);
-        EXPECT_EQ((std::vector<int>{first, second}), helper_pids());
+        EXPECT_EQ((std::vector<int>{first, second}), wait_for_helpers(2));
         nrw_api_uninitialize(&m_session);
         testsys::write_file(m_log + "/pids.log", "");
     }
@@ -51,9 +51,9 @@ TEST_F(HelperTest, HelperThatDiesAfterReadingTheRequestFailsTheCallAndIsReplaced
     const auto begun = std::chrono::steady_clock::now();
     EXPECT_EQ(1, checkout(m_session));
     EXPECT_LT(std::chrono::steady_clock::now() - begun, std::chrono::seconds(20));
-    wait_until_gone(helper_pids().at(0));
+    wait_until_gone(wait_for_helpers(1).at(0));
     EXPECT_EQ(0, checkout(m_session));
-    EXPECT_EQ(2u, helper_pids().size());
+    EXPECT_EQ(2u, wait_for_helpers(2).size());
 }
 
 TEST_F(HelperTest, HelperClosedByTheUserWhileWeWaitEndsTheWait) {
@@ -62,7 +62,7 @@ TEST_F(HelperTest, HelperClosedByTheUserWhileWeWaitEndsTheWait) {
     auto call = std::async(std::launch::async, [this] { return checkout(m_session); });
     testsys::sleep_ms(300);
     // The waiting call holds the session, so the helper is found through its log.
-    testsys::kill_process(helper_pids().at(0));
+    testsys::kill_process(wait_for_helpers(1).at(0));
     ASSERT_EQ(std::future_status::ready, call.wait_for(std::chrono::seconds(30)));
     EXPECT_EQ(1, call.get());
 }

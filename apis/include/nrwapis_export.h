@@ -5,6 +5,10 @@
 #if defined(_WIN32)
 #if defined(NRWAPIS_BUILDING)
 #define NRWAPIS_API __declspec(dllexport)
+#elif defined(NRWAPIS_DELAY_LOADED)
+/* Bound through a delay-load import library: calls must go through its thunks,
+   which a dllimport declaration would bypass. */
+#define NRWAPIS_API
 #else
 #define NRWAPIS_API __declspec(dllimport)
 #endif

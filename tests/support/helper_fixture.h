@@ -31,7 +31,8 @@ inline std::string ok_response(const std::string& sections = "") {
     return "<response_start><exit_st_start>0<exit_st_end>" + sections + "<response_end>";
 }
 
-class HelperTest : public ::testing::Test {
+// Scratch folders and the helper's steering variables, for any test that starts it.
+class HelperEnvironmentTest : public ::testing::Test {
 protected:
     void SetUp() override {
         m_dir = make_temp_dir();
@@ -47,12 +48,7 @@ protected:
         set_env("NRWH_SCRIPT_DIR", m_script);
     }
 
-    void TearDown() override {
-        nrw_api_uninitialize(&m_session);
-        remove_tree(m_dir);
-    }
-
-    void start() { ASSERT_EQ(0, nrw_api_initialize(&m_session)); }
+    void TearDown() override { remove_tree(m_dir); }
 
     // The helper answers the next request as the directive says.
     void queue(const std::string& directive, const std::string& body = "") {
@@ -63,6 +59,15 @@ protected:
     void queue_reply(const std::string& body) { queue("reply", body); }
 
     std::string requests() const { return read_file(m_log + "/requests.log"); }
+    // The helper notes its start when it runs, which is after the caller has gone on.
+    std::vector<int> wait_for_helpers(std::size_t count) const {
+        std::vector<int> pids = helper_pids();
+        for (int i = 0; i < 1000 && pids.size() < count; ++i) {
+            sleep_ms(10);
+            pids = helper_pids();
+        }
+        return pids;
+    }
     std::vector<int> helper_pids() const {
         std::istringstream in(read_file(m_log + "/pids.log"));
         std::vector<int> pids;
@@ -70,9 +75,21 @@ protected:
         return pids;
     }
 
-    NRWAPIS_Session* m_session = nullptr;
     std::string m_dir, m_log, m_script;
     int m_queued = 0;
+};
+
+// The same with a client session of its own.
+class HelperTest : public HelperEnvironmentTest {
+protected:
+    void TearDown() override {
+        nrw_api_uninitialize(&m_session);
+        HelperEnvironmentTest::TearDown();
+    }
+
+    void start() { ASSERT_EQ(0, nrw_api_initialize(&m_session)); }
+
+    NRWAPIS_Session* m_session = nullptr;
 };
 
 }  // namespace testsys

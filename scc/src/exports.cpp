@@ -1,0 +1,285 @@
+// The Source Code Control API entry points. Each either answers by itself or
+// hands its arguments to the provider object behind the host's context.
+#include <mutex>
+#include <set>
+
+#include "provider.h"
+#include "provider_state.h"
+
+namespace {
+
+// Providers handed to the host and not yet uninitialized. A context that is not
+// among them is refused instead of being called through.
+class LiveProviders {
+public:
+    void add(NRWScc_Base* provider) {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_live.insert(provider);
+    }
+    void remove(NRWScc_Base* provider) {
+        std::lock_guard<std::mutex> guard(m_lock);
+        m_live.erase(provider);
+    }
+    NRWScc_Base* find(LPVOID context) {
+        std::lock_guard<std::mutex> guard(m_lock);
+        const auto found = m_live.find(static_cast<NRWScc_Base*>(context));
+        return found != m_live.end() ? *found : nullptr;
+    }
+
+private:
+    std::mutex m_lock;
+    std::set<NRWScc_Base*> m_live;
+};
+
+LiveProviders& live_providers() {
+    static LiveProviders providers;
+    return providers;
+}
+
+// No exception may cross into the host.
+template <class Call>
+SCCRTN forward(LPVOID context, Call call) {
+    try {
+        NRWScc_Base* provider = live_providers().find(context);
+        return provider != nullptr ? call(*provider) : SCC_E_UNKNOWNERROR;
+    } catch (...) {
+        return SCC_E_UNKNOWNERROR;
+    }
+}
+
+bool sound_file_list(LONG count, LPCSTR* names) {
+    if (count <= 0) return true;
+    if (names == nullptr) return false;
+    for (LONG i = 0; i < count; ++i)
+        if (names[i] == nullptr) return false;
+    return true;
+}
+
+}  // namespace
+
+extern "C" {
+
+LONG SCC_CALL SccGetVersion(void) { return nrwscc::kApiVersion; }
+
+SCCRTN SCC_CALL SccInitialize(LPVOID* ppContext, HWND hWnd, LPCSTR lpCallerName, LPSTR lpSccName,
+                              LPLONG lpSccCaps, LPSTR lpAuxPathLabel, LPLONG pnCheckoutCommentLen,
+                              LPLONG pnCommentLen) {
+    if (ppContext == nullptr) return SCC_E_INITIALIZEFAILED;
+    *ppContext = nullptr;
+    try {
+        NRWScc_Impl* provider = NRWScc_Impl::createProvider();
+        if (provider == nullptr) return SCC_E_INITIALIZEFAILED;
+        const SCCRTN result = provider->Initialize(hWnd, lpCallerName, lpSccName, lpSccCaps,
+                                                   lpAuxPathLabel, pnCheckoutCommentLen,
+                                                   pnCommentLen);
+        if (result < 0) {
+            delete provider;
+            return result;
+        }
+        live_providers().add(provider);
+        *ppContext = provider;
+        return SCC_OK;
+    } catch (...) {
+        return SCC_E_INITIALIZEFAILED;
+    }
+}
+
+SCCRTN SCC_CALL SccUninitialize(LPVOID pContext) {
+    return forward(pContext, [](NRWScc_Base& provider) {
+        const SCCRTN result = provider.UnInitialize();
+        if (result == SCC_OK) {
+            live_providers().remove(&provider);
+            delete &provider;
+        }
+        return result;
+    });
+}
+
+SCCRTN SCC_CALL SccOpenProject(LPVOID pContext, HWND hWnd, LPSTR lpUser, LPSTR lpProjName,
+                               LPCSTR lpLocalProjPath, LPSTR lpAuxProjPath, LPCSTR lpComment,
+                               LPTEXTOUTPROC lpTextOutProc, LONG dwFlags) {
+    return forward(pContext, [&](NRWScc_Base& p) {
+        return p.OpenProject(hWnd, lpUser, lpProjName, lpLocalProjPath, lpAuxProjPath, lpComment,
+                             lpTextOutProc, dwFlags);
+    });
+}
+
+SCCRTN SCC_CALL SccCloseProject(LPVOID pContext) {
+    return forward(pContext, [](NRWScc_Base& p) { return p.CloseProject(); });
+}
+
+SCCRTN SCC_CALL SccCheckout(LPVOID pContext, HWND hWnd, LONG nFiles, LPCSTR* lpFileNames,
+                            LPCSTR lpComment, LONG fOptions, LPVOID pvOptions) {
+    if (!sound_file_list(nFiles, lpFileNames)) return SCC_E_UNKNOWNERROR;
+    return forward(pContext, [&](NRWScc_Base& p) {
+        return p.Checkout(hWnd, nFiles, lpFileNames, lpComment, fOptions, pvOptions);
+    });
+}
+
+SCCRTN SCC_CALL SccUncheckout(LPVOID pContext, HWND hWnd, LONG nFiles, LPCSTR* lpFileNames,
+                              LONG fOptions, LPVOID pvOptions) {
+    if (!sound_file_list(nFiles, lpFileNames)) return SCC_E_UNKNOWNERROR;
+    return forward(pContext, [&](NRWScc_Base& p) {
+        return p.Uncheckout(hWnd, nFiles, lpFileNames, fOptions, pvOptions);
+    });
+}
+
+SCCRTN SCC_CALL SccCheckin(LPVOID pContext, HWND hWnd, LONG nFiles, LPCSTR* lpFileNames,
+                           LPCSTR lpComment, LONG fOptions, LPVOID pvOptions) {
+    if (!sound_file_list(nFiles, lpFileNames)) return SCC_E_UNKNOWNERROR;
+    return forward(pContext, [&](NRWScc_Base& p) {
+        return p.Checkin(hWnd, nFiles, lpFileNames, lpComment, fOptions, pvOptions);
+    });
+}
+
+SCCRTN SCC_CALL SccAdd(LPVOID pContext, HWND hWnd, LONG nFiles, LPCSTR* lpFileNames,
+                       LPCSTR lpComment, LONG* pfOptions, LPVOID pvOptions) {
+    if (!sound_file_list(nFiles, lpFileNames)) return SCC_E_UNKNOWNERROR;
+    return forward(pContext, [&](NRWScc_Base& p) {
+        return p.Add(hWnd, nFiles, lpFileNames, lpComment, pfOptions, pvOptions);
+    });
+}
+
+SCCRTN SCC_CALL SccRemove(LPVOID pContext, HWND hWnd, LONG nFiles, LPCSTR* lpFileNames,
+                          LPCSTR lpComment, LONG fOptions, LPVOID pvOptions) {
+    if (!sound_file_list(nFiles, lpFileNames)) return SCC_E_UNKNOWNERROR;
+    return forward(pContext, [&](NRWScc_Base& p) {
+        return p.Remove(hWnd, nFiles, lpFileNames, lpComment, fOptions, pvOptions);
+    });
+}
+
+SCCRTN SCC_CALL SccGet(LPVOID pContext, HWND hWnd, LONG nFiles, LPCSTR* lpFileNames,
+                       LONG fOptions, LPVOID pvOptions) {
+    if (!sound_file_list(nFiles, lpFileNames)) return SCC_E_UNKNOWNERROR;
+    return forward(pContext, [&](NRWScc_Base& p) {
+        return p.Get(hWnd, nFiles, lpFileNames, fOptions, pvOptions);
+    });
+}
+
+SCCRTN SCC_CALL SccDiff(LPVOID pContext, HWND hWnd, LPCSTR lpFileName, LONG fOptions,
+                        LPVOID pvOptions) {
+    return forward(pContext,
+                   [&](NRWScc_Base& p) { return p.Diff(hWnd, lpFileName, fOptions, pvOptions); });
+}
+
+SCCRTN SCC_CALL SccDirDiff(LPVOID, HWND, LPCSTR, LONG, LPVOID) { return SCC_OK; }
+
+SCCRTN SCC_CALL SccHistory(LPVOID pContext, HWND hWnd, LONG nFiles, LPCSTR* lpFileNames,
+                           LONG fOptions, LPVOID pvOptions) {
+    if (!sound_file_list(nFiles, lpFileNames)) return SCC_E_UNKNOWNERROR;
+    return forward(pContext, [&](NRWScc_Base& p) {
+        return p.History(hWnd, nFiles, lpFileNames, fOptions, pvOptions);
+    });
+}
+
+SCCRTN SCC_CALL SccQueryInfo(LPVOID pContext, LONG nFiles, LPCSTR* lpFileNames, LPLONG lpStatus) {
+    if (!sound_file_list(nFiles, lpFileNames)) return SCC_E_UNKNOWNERROR;
+    return forward(pContext,
+                   [&](NRWScc_Base& p) { return p.QueryInfo(nFiles, lpFileNames, lpStatus); });
+}
+
+SCCRTN SCC_CALL SccDirQueryInfo(LPVOID pContext, LONG nDirs, LPCSTR* lpDirNames,
+                                LPLONG lpStatus) {
+    return forward(pContext,
+                   [&](NRWScc_Base& p) { return p.DirQueryInfo(nDirs, lpDirNames, lpStatus); });
+}
+
+SCCRTN SCC_CALL SccGetEvents(LPVOID pContext, LPSTR lpFileName, LPLONG lpStatus,
+                             LPLONG pnEventsRemaining) {
+    return forward(pContext, [&](NRWScc_Base& p) {
+        return p.GetEvents(lpFileName, lpStatus, pnEventsRemaining);
+    });
+}
+
+SCCRTN SCC_CALL SccRunScc(LPVOID pContext, HWND hWnd, LONG nFiles, LPCSTR* lpFileNames) {
+    if (!sound_file_list(nFiles, lpFileNames)) return SCC_E_UNKNOWNERROR;
+    return forward(pContext, [&](NRWScc_Base& p) { return p.RunScc(hWnd, nFiles, lpFileNames); });
+}
+
+SCCRTN SCC_CALL SccGetProjPath(LPVOID pContext, HWND hWnd, LPSTR lpUser, LPSTR lpProjName,
+                               LPSTR lpLocalPath, LPSTR lpAuxProjPath, BOOL bAllowChangePath,
+                               LPBOOL pbNew) {
+    return forward(pContext, [&](NRWScc_Base& p) {
+        return p.GetProjPath(hWnd, lpUser, lpProjName, lpLocalPath, lpAuxProjPath,
+                             bAllowChangePath, pbNew);
+    });
+}
+
+SCCRTN SCC_CALL SccGetCommandOptions(LPVOID pContext, HWND hWnd, enum SCCCOMMAND iCommand,
+                                     LPCMDOPTS* ppvOptions) {
+    return forward(pContext, [&](NRWScc_Base& p) {
+        return p.GetCommandOptions(hWnd, iCommand, ppvOptions);
+    });
+}
+
+SCCRTN SCC_CALL SccBeginBatch(void) { return SCC_OK; }
+
+SCCRTN SCC_CALL SccEndBatch(void) { return SCC_OK; }
+
+SCCRTN SCC_CALL SccRename(LPVOID pContext, HWND hWnd, LPCSTR lpFileName, LPCSTR lpNewName) {
+    return forward(pContext, [&](NRWScc_Base& p) { return p.Rename(hWnd, lpFileName, lpNewName); });
+}
+
+SCCRTN SCC_CALL SccAddFromScc(LPVOID pContext, HWND hWnd, LPLONG pnFiles,
+                              LPCSTR** lplpFileNames) {
+    return forward(pContext,
+                   [&](NRWScc_Base& p) { return p.AddFromScc(hWnd, pnFiles, lplpFileNames); });
+}
+
+SCCRTN SCC_CALL SccProperties(LPVOID pContext, HWND hWnd, LPCSTR lpFileName) {
+    return forward(pContext, [&](NRWScc_Base& p) { return p.Properties(hWnd, lpFileName); });
+}
+
+SCCRTN SCC_CALL SccPopulateList(LPVOID pContext, enum SCCCOMMAND nCommand, LONG nFiles,
+                                LPCSTR* lpFileNames, POPLISTFUNC pfnPopulate,
+                                LPVOID pvCallerData, LPLONG lpStatus, LONG fOptions) {
+    return forward(pContext, [&](NRWScc_Base& p) {
+        return p.PopulateList(nCommand, nFiles, lpFileNames, pfnPopulate, pvCallerData, lpStatus,
+                              fOptions);
+    });
+}
+
+SCCRTN SCC_CALL SccSetOption(LPVOID pContext, LONG nOption, LONG_PTR dwVal) {
+    return forward(pContext, [&](NRWScc_Base& p) { return p.SetOption(nOption, dwVal); });
+}
+
+SCCRTN SCC_CALL SccCreateSubProject(LPVOID, HWND, LPSTR, LPCSTR, LPCSTR, LPSTR, LPSTR) {
+    return SCC_OK;
+}
+
+SCCRTN SCC_CALL SccGetParentProjectPath(LPVOID, HWND, LPSTR, LPCSTR, LPSTR, LPSTR) {
+    return SCC_OK;
+}
+
+SCCRTN SCC_CALL SccIsMultiCheckoutEnabled(LPVOID, LPBOOL) { return SCC_OK; }
+
+SCCRTN SCC_CALL SccWillCreateSccFile(LPVOID, LONG, LPCSTR*, LPBOOL) { return SCC_OK; }
+
+SCCRTN SCC_CALL SccBackgroundGet(LPVOID, LONG, LPCSTR*, LONG, LONG) { return SCC_OK; }
+
+SCCRTN SCC_CALL SccPopulateDirList(LPVOID pContext, LONG nDirs, LPCSTR* lpDirPaths,
+                                   POPDIRLISTFUNC pfnPopulate, LPVOID pvCallerData, LONG dwFlags) {
+    return forward(pContext, [&](NRWScc_Base& p) {
+        return p.PopulateDirList(nDirs, lpDirPaths, pfnPopulate, pvCallerData, dwFlags);
+    });
+}
+
+SCCRTN SCC_CALL SccQueryChanges(LPVOID, LONG, LPCSTR*, QUERYCHANGESFUNC, LPVOID) { return SCC_OK; }
+
+SCCRTN SCC_CALL SccGetUserOption(LPVOID, LONG, LPLONG) { return SCC_OK; }
+
+SCCRTN SCC_CALL SccGetExtendedCapabilities(LPVOID, LONG, LPBOOL lpbSupported) {
+    if (lpbSupported != nullptr) *lpbSupported = 0;
+    return SCC_OK;
+}
+
+SCCRTN SCC_CALL SccEnumChangedFiles(LPVOID, HWND, LONG, LPCSTR*, LONG*) { return SCC_OK; }
+
+SCCRTN SCC_CALL SccAddFilesFromSCC(LPVOID, HWND, LPSTR, LPSTR, LONG, LPCSTR*, LPCSTR, LPCSTR,
+                                   LPBOOL) {
+    return SCC_OK;
+}
+
+SCCRTN SCC_CALL SccRemoveDir(LPVOID, HWND, LPSTR, LPCSTR, LPCSTR, LONG, LPVOID) { return SCC_OK; }
+
+}  // extern "C"

@@ -1,0 +1,222 @@
+#include "provider.h"
+
+#include <clocale>
+#include <cstring>
+#include <new>
+
+#include "nrwapis_tracer.h"
+#include "provider_state.h"
+
+namespace nrwscc {
+NRWAPIS_Session* g_session = nullptr;
+int32_t refCount = 0;
+HWND g_ideWindow = nullptr;
+HWND g_helperWindow = nullptr;
+std::mutex g_stateLock;
+}  // namespace nrwscc
+
+using namespace nrwscc;
+
+namespace {
+
+// Every traced operation opens its scope with the same first two names.
+struct Scope : NRWAPIS_Tracer {
+    explicit Scope(const char* operation) : NRWAPIS_Tracer("NRWScc_Impl", "NRWScc_Impl", operation) {}
+};
+
+void copy_provider_name(LPSTR buffer) {
+    if (buffer == nullptr) return;
+    std::strncpy(buffer, kProviderName, kHostNameBuffer - 1);
+    buffer[kHostNameBuffer - 1] = '\0';
+}
+
+template <class T>
+void store(T* destination, T value) {
+    if (destination != nullptr) *destination = value;
+}
+
+// An operation that only announces itself in the trace.
+SCCRTN traced_stub(const char* operation, SCCRTN result = SCC_OK) {
+    Scope scope(operation);
+    return result;
+}
+
+}  // namespace
+
+NRWScc_Base::~NRWScc_Base() = default;
+
+NRWScc_Impl::NRWScc_Impl() { std::setlocale(LC_ALL, ""); }
+
+NRWScc_Impl::~NRWScc_Impl() = default;
+
+NRWScc_Impl* NRWScc_Impl::createProvider() { return new (std::nothrow) NRWScc_Impl; }
+
+SCCRTN NRWScc_Impl::Initialize(HWND, LPCSTR lpCallerName, LPSTR lpSccName, LPLONG lpSccCaps,
+                               LPSTR lpAuxPathLabel, LPLONG pnCheckoutCommentLen,
+                               LPLONG pnCommentLen) {
+    Scope scope("Initialize");
+    const char* caller = lpCallerName != nullptr ? lpCallerName : "";
+    {
+        std::lock_guard<std::mutex> guard(g_stateLock);
+        ++refCount;
+        scope.writeTrace("refCount : %d", static_cast<int>(refCount));
+        if (g_session == nullptr) {
+            scope.writeTrace("Initializing the helper process for : %s", caller);
+            if (nrw_api_initialize(&g_session) != 0) {
+                scope.writeTrace("Initialize failed ");
+                // This provider never reaches the host, so it must not hold a count.
+                --refCount;
+                return SCC_E_INITIALIZEFAILED;
+            }
+            scope.writeTrace("Initialized the helper process");
+        }
+    }
+    m_callerName = caller;
+    copy_provider_name(lpSccName);
+    store(lpSccCaps, kCapabilities);
+    copy_provider_name(lpAuxPathLabel);
+    store(pnCheckoutCommentLen, kCommentLength);
+    store(pnCommentLen, kCommentLength);
+    return SCC_OK;
+}
+
+SCCRTN NRWScc_Impl::UnInitialize() {
+    Scope scope("UnInitialize");
+    if (isProjectOpen()) CloseProject();
+    std::lock_guard<std::mutex> guard(g_stateLock);
+    --refCount;
+    scope.writeTrace("refCount : %d", static_cast<int>(refCount));
+    m_callerName.clear();
+    if (refCount == 0 && g_session != nullptr) {
+        scope.writeTrace("Killing the helper process");
+        nrw_api_uninitialize(&g_session);
+        scope.writeTrace("Killed the helper process");
+        NRWAPIS_Tracer::close_file();
+    }
+    return SCC_OK;
+}
+
+SCCRTN NRWScc_Impl::OpenProject(HWND, LPSTR, LPSTR lpProjName, LPCSTR lpLocalProjPath,
+                                LPSTR lpAuxProjPath, LPCSTR, LPTEXTOUTPROC lpTextOutProc, LONG) {
+    Scope scope("OpenProject");
+    if (lpProjName != nullptr) scope.writeTrace("lpProjName : %s", lpProjName);
+    if (lpLocalProjPath != nullptr) scope.writeTrace("lpLocalProjPath : %s", lpLocalProjPath);
+    if (lpAuxProjPath != nullptr) scope.writeTrace("lpAuxProjPath : %s", lpAuxProjPath);
+    m_projState = 4;
+    m_textOutProc = lpTextOutProc;
+    std::lock_guard<std::mutex> guard(g_stateLock);
+    g_ideWindow = nullptr;
+    return SCC_OK;
+}
+
+SCCRTN NRWScc_Impl::CloseProject() {
+    Scope scope("CloseProject");
+    if (!isProjectOpen()) return SCC_E_PROJNOTOPEN;
+    m_textOutProc = nullptr;
+    m_projState = 0;
+    return SCC_OK;
+}
+
+SCCRTN NRWScc_Impl::GetProjPath(HWND, LPSTR, LPSTR lpProjName, LPSTR lpLocalPath,
+                                LPSTR lpAuxProjPath, BOOL, LPBOOL) {
+    Scope scope("GetProjPath");
+    if (lpProjName != nullptr) scope.writeTrace("lpProjName : %s", lpProjName);
+    if (lpLocalPath != nullptr) scope.writeTrace("lpLocalProjPath : %s", lpLocalPath);
+    if (lpAuxProjPath != nullptr) scope.writeTrace("lpAuxProjPath : %s", lpAuxProjPath);
+    return SCC_OK;
+}
+
+SCCRTN NRWScc_Impl::GetCommandOptions(HWND, enum SCCCOMMAND, LPCMDOPTS*) {
+    return traced_stub("GetCommandOptions", SCC_I_ADV_SUPPORT);
+}
+
+SCCRTN NRWScc_Impl::SetOption(LONG, LONG_PTR) { return SCC_E_OPNOTSUPPORTED; }
+
+SCCRTN NRWScc_Impl::AddFromScc(HWND, LPLONG, LPCSTR**) { return SCC_E_OPNOTSUPPORTED; }
+
+SCCRTN NRWScc_Impl::PopulateList(enum SCCCOMMAND, LONG, LPCSTR*, POPLISTFUNC, LPVOID, LPLONG,
+                                 LONG) {
+    Scope scope("PopulateList");
+    return isProjectOpen() ? SCC_OK : SCC_E_PROJNOTOPEN;
+}
+
+SCCRTN NRWScc_Impl::DirDiff(HWND hWnd, LPCSTR lpDirName, LONG dwFlags, LPVOID pvOptions) {
+    Scope scope("DirDiff");
+    return Diff(hWnd, lpDirName, dwFlags, pvOptions);
+}
+
+// Commands that reach the helper.
+SCCRTN NRWScc_Impl::Checkout(HWND, LONG, LPCSTR*, LPCSTR, LONG, LPVOID) {
+    return traced_stub("Checkout", SCC_E_OPNOTSUPPORTED);
+}
+SCCRTN NRWScc_Impl::Uncheckout(HWND, LONG, LPCSTR*, LONG, LPVOID) {
+    return traced_stub("Uncheckout", SCC_E_OPNOTSUPPORTED);
+}
+SCCRTN NRWScc_Impl::Checkin(HWND, LONG, LPCSTR*, LPCSTR, LONG, LPVOID) {
+    return traced_stub("Checkin", SCC_E_OPNOTSUPPORTED);
+}
+SCCRTN NRWScc_Impl::Add(HWND, LONG, LPCSTR*, LPCSTR, LONG*, LPVOID) {
+    return traced_stub("Add", SCC_E_OPNOTSUPPORTED);
+}
+SCCRTN NRWScc_Impl::Remove(HWND, LONG, LPCSTR*, LPCSTR, LONG, LPVOID) {
+    return traced_stub("Remove", SCC_E_OPNOTSUPPORTED);
+}
+SCCRTN NRWScc_Impl::Get(HWND, LONG, LPCSTR*, LONG, LPVOID) {
+    return traced_stub("Get", SCC_E_OPNOTSUPPORTED);
+}
+SCCRTN NRWScc_Impl::Diff(HWND, LPCSTR, LONG, LPVOID) {
+    return traced_stub("Diff", SCC_E_OPNOTSUPPORTED);
+}
+SCCRTN NRWScc_Impl::History(HWND, LONG, LPCSTR*, LONG, LPVOID) {
+    return traced_stub("History", SCC_E_OPNOTSUPPORTED);
+}
+SCCRTN NRWScc_Impl::QueryInfo(LONG, LPCSTR*, LPLONG) {
+    return traced_stub("QueryInfo", SCC_E_OPNOTSUPPORTED);
+}
+SCCRTN NRWScc_Impl::RunScc(HWND, LONG, LPCSTR*) {
+    return traced_stub("RunScc", SCC_E_OPNOTSUPPORTED);
+}
+SCCRTN NRWScc_Impl::Rename(HWND, LPCSTR, LPCSTR) {
+    return traced_stub("Rename", SCC_E_OPNOTSUPPORTED);
+}
+SCCRTN NRWScc_Impl::Properties(HWND, LPCSTR) {
+    return traced_stub("Properties", SCC_E_OPNOTSUPPORTED);
+}
+
+// Operations the provider answers without doing anything.
+SCCRTN NRWScc_Impl::DirQueryInfo(LONG, LPCSTR*, LPLONG) { return traced_stub("DirQueryInfo"); }
+SCCRTN NRWScc_Impl::GetEvents(LPSTR, LPLONG, LPLONG) { return traced_stub("GetEvents"); }
+SCCRTN NRWScc_Impl::BeginBatch() { return traced_stub("BeginBatch"); }
+SCCRTN NRWScc_Impl::EndBatch() { return traced_stub("EndBatch"); }
+SCCRTN NRWScc_Impl::CreateSubProject(HWND, LPSTR, LPCSTR, LPCSTR, LPSTR, LPSTR) {
+    return traced_stub("CreateSubProject");
+}
+SCCRTN NRWScc_Impl::GetParentProjectPath(HWND, LPSTR, LPCSTR, LPSTR, LPSTR) {
+    return traced_stub("GetParentProjectPath");
+}
+SCCRTN NRWScc_Impl::IsMultiCheckoutEnabled(LPBOOL) { return traced_stub("IsMultiCheckoutEnabled"); }
+SCCRTN NRWScc_Impl::WillCreateSccFile(LONG, LPCSTR*, LPBOOL) {
+    return traced_stub("WillCreateSccFile");
+}
+SCCRTN NRWScc_Impl::BackgroundGet(LONG, LPCSTR*, LONG, LONG) { return traced_stub("BackgroundGet"); }
+SCCRTN NRWScc_Impl::PopulateDirList(LONG, LPCSTR*, POPDIRLISTFUNC, LPVOID, LONG) {
+    return traced_stub("PopulateDirList");
+}
+SCCRTN NRWScc_Impl::QueryChanges(LONG, LPCSTR*, QUERYCHANGESFUNC, LPVOID) {
+    return traced_stub("QueryChanges");
+}
+SCCRTN NRWScc_Impl::GetUserOption(LONG, LPLONG) { return traced_stub("GetUserOption"); }
+SCCRTN NRWScc_Impl::GetExtendedCapabilities(LONG, LPBOOL lpbSupported) {
+    Scope scope("GetExtendedCapabilities");
+    store(lpbSupported, BOOL(0));
+    return SCC_OK;
+}
+SCCRTN NRWScc_Impl::EnumChangedFiles(HWND, LONG, LPCSTR*, LONG*) {
+    return traced_stub("EnumChangedFiles");
+}
+SCCRTN NRWScc_Impl::AddFilesFromSCC(HWND, LPSTR, LPSTR, LONG, LPCSTR*, LPCSTR, LPCSTR, LPBOOL) {
+    return traced_stub("AddFilesFromSCC");
+}
+SCCRTN NRWScc_Impl::RemoveDir(HWND, LPSTR, LPCSTR, LPCSTR, LONG, LPVOID) {
+    return traced_stub("RemoveDir");
+}

@@ -1,0 +1,154 @@
+// The provider object behind the host's context pointer.
+#pragma once
+
+#include <string>
+
+#include "scc_api.h"
+
+// One virtual operation per source-control command, in a fixed slot order.
+class NRWScc_Base {
+public:
+    virtual ~NRWScc_Base();
+    virtual SCCRTN Initialize(HWND hWnd, LPCSTR lpCallerName, LPSTR lpSccName, LPLONG lpSccCaps,
+                              LPSTR lpAuxPathLabel, LPLONG pnCheckoutCommentLen,
+                              LPLONG pnCommentLen) = 0;
+    virtual SCCRTN UnInitialize() = 0;
+    virtual SCCRTN OpenProject(HWND hWnd, LPSTR lpUser, LPSTR lpProjName, LPCSTR lpLocalProjPath,
+                               LPSTR lpAuxProjPath, LPCSTR lpComment, LPTEXTOUTPROC lpTextOutProc,
+                               LONG dwFlags) = 0;
+    virtual SCCRTN CloseProject() = 0;
+    virtual SCCRTN Checkout(HWND hWnd, LONG nFiles, LPCSTR* lpFileNames, LPCSTR lpComment,
+                            LONG fOptions, LPVOID pvOptions) = 0;
+    virtual SCCRTN Uncheckout(HWND hWnd, LONG nFiles, LPCSTR* lpFileNames, LONG fOptions,
+                              LPVOID pvOptions) = 0;
+    virtual SCCRTN Checkin(HWND hWnd, LONG nFiles, LPCSTR* lpFileNames, LPCSTR lpComment,
+                           LONG fOptions, LPVOID pvOptions) = 0;
+    virtual SCCRTN Add(HWND hWnd, LONG nFiles, LPCSTR* lpFileNames, LPCSTR lpComment,
+                       LONG* pfOptions, LPVOID pvOptions) = 0;
+    virtual SCCRTN Remove(HWND hWnd, LONG nFiles, LPCSTR* lpFileNames, LPCSTR lpComment,
+                          LONG fOptions, LPVOID pvOptions) = 0;
+    virtual SCCRTN Get(HWND hWnd, LONG nFiles, LPCSTR* lpFileNames, LONG fOptions,
+                       LPVOID pvOptions) = 0;
+    virtual SCCRTN Diff(HWND hWnd, LPCSTR lpFileName, LONG fOptions, LPVOID pvOptions) = 0;
+    virtual SCCRTN DirDiff(HWND hWnd, LPCSTR lpDirName, LONG dwFlags, LPVOID pvOptions) = 0;
+    virtual SCCRTN History(HWND hWnd, LONG nFiles, LPCSTR* lpFileNames, LONG fOptions,
+                           LPVOID pvOptions) = 0;
+    virtual SCCRTN QueryInfo(LONG nFiles, LPCSTR* lpFileNames, LPLONG lpStatus) = 0;
+    virtual SCCRTN DirQueryInfo(LONG nDirs, LPCSTR* lpDirNames, LPLONG lpStatus) = 0;
+    virtual SCCRTN GetEvents(LPSTR lpFileName, LPLONG lpStatus, LPLONG pnEventsRemaining) = 0;
+    virtual SCCRTN RunScc(HWND hWnd, LONG nFiles, LPCSTR* lpFileNames) = 0;
+    virtual SCCRTN GetProjPath(HWND hWnd, LPSTR lpUser, LPSTR lpProjName, LPSTR lpLocalPath,
+                               LPSTR lpAuxProjPath, BOOL bAllowChangePath, LPBOOL pbNew) = 0;
+    virtual SCCRTN GetCommandOptions(HWND hWnd, enum SCCCOMMAND iCommand,
+                                     LPCMDOPTS* ppvOptions) = 0;
+    virtual SCCRTN BeginBatch() = 0;
+    virtual SCCRTN EndBatch() = 0;
+    virtual SCCRTN Rename(HWND hWnd, LPCSTR lpFileName, LPCSTR lpNewName) = 0;
+    virtual SCCRTN AddFromScc(HWND hWnd, LPLONG pnFiles, LPCSTR** lplpFileNames) = 0;
+    virtual SCCRTN Properties(HWND hWnd, LPCSTR lpFileName) = 0;
+    virtual SCCRTN PopulateList(enum SCCCOMMAND nCommand, LONG nFiles, LPCSTR* lpFileNames,
+                                POPLISTFUNC pfnPopulate, LPVOID pvCallerData, LPLONG lpStatus,
+                                LONG fOptions) = 0;
+    virtual SCCRTN SetOption(LONG nOption, LONG_PTR dwVal) = 0;
+    virtual SCCRTN CreateSubProject(HWND hWnd, LPSTR lpUser, LPCSTR lpParentProjPath,
+                                    LPCSTR lpSubProjName, LPSTR lpAuxProjPath,
+                                    LPSTR lpSubProjPath) = 0;
+    virtual SCCRTN GetParentProjectPath(HWND hWnd, LPSTR lpUser, LPCSTR lpProjPath,
+                                        LPSTR lpAuxProjPath, LPSTR lpParentProjPath) = 0;
+    virtual SCCRTN IsMultiCheckoutEnabled(LPBOOL pbMultiCheckout) = 0;
+    virtual SCCRTN WillCreateSccFile(LONG nFiles, LPCSTR* lpFileNames, LPBOOL pbSccFiles) = 0;
+    virtual SCCRTN BackgroundGet(LONG nFiles, LPCSTR* lpFileNames, LONG dwFlags,
+                                 LONG dwBackgroundOperationID) = 0;
+    virtual SCCRTN PopulateDirList(LONG nDirs, LPCSTR* lpDirPaths, POPDIRLISTFUNC pfnPopulate,
+                                   LPVOID pvCallerData, LONG dwFlags) = 0;
+    virtual SCCRTN QueryChanges(LONG nFiles, LPCSTR* lpFileNames, QUERYCHANGESFUNC pfnCallback,
+                                LPVOID pvCallerData) = 0;
+    virtual SCCRTN GetUserOption(LONG nOption, LPLONG lpVal) = 0;
+    virtual SCCRTN GetExtendedCapabilities(LONG lSccExCap, LPBOOL lpbSupported) = 0;
+    virtual SCCRTN EnumChangedFiles(HWND hWnd, LONG nFiles, LPCSTR* lpFileNames,
+                                    LONG* plIsFileDifferent) = 0;
+    virtual SCCRTN AddFilesFromSCC(HWND hWnd, LPSTR lpUser, LPSTR lpAuxProjPath, LONG nFiles,
+                                   LPCSTR* lpFilePaths, LPCSTR lpDestination, LPCSTR lpComment,
+                                   LPBOOL pbResults) = 0;
+    virtual SCCRTN RemoveDir(HWND hWnd, LPSTR lpUser, LPCSTR lpDirPath, LPCSTR lpComment,
+                             LONG fOptions, LPVOID pvOptions) = 0;
+};
+
+class NRWScc_Impl : public NRWScc_Base {
+public:
+    NRWScc_Impl();
+    ~NRWScc_Impl() override;
+
+    // Allocates and constructs a provider; null when memory runs out.
+    static NRWScc_Impl* createProvider();
+
+    bool isProjectOpen() const { return m_projState != 0; }
+
+    SCCRTN Initialize(HWND hWnd, LPCSTR lpCallerName, LPSTR lpSccName, LPLONG lpSccCaps,
+                      LPSTR lpAuxPathLabel, LPLONG pnCheckoutCommentLen,
+                      LPLONG pnCommentLen) override;
+    SCCRTN UnInitialize() override;
+    SCCRTN OpenProject(HWND hWnd, LPSTR lpUser, LPSTR lpProjName, LPCSTR lpLocalProjPath,
+                       LPSTR lpAuxProjPath, LPCSTR lpComment, LPTEXTOUTPROC lpTextOutProc,
+                       LONG dwFlags) override;
+    SCCRTN CloseProject() override;
+    SCCRTN Checkout(HWND hWnd, LONG nFiles, LPCSTR* lpFileNames, LPCSTR lpComment, LONG fOptions,
+                    LPVOID pvOptions) override;
+    SCCRTN Uncheckout(HWND hWnd, LONG nFiles, LPCSTR* lpFileNames, LONG fOptions,
+                      LPVOID pvOptions) override;
+    SCCRTN Checkin(HWND hWnd, LONG nFiles, LPCSTR* lpFileNames, LPCSTR lpComment, LONG fOptions,
+                   LPVOID pvOptions) override;
+    SCCRTN Add(HWND hWnd, LONG nFiles, LPCSTR* lpFileNames, LPCSTR lpComment, LONG* pfOptions,
+               LPVOID pvOptions) override;
+    SCCRTN Remove(HWND hWnd, LONG nFiles, LPCSTR* lpFileNames, LPCSTR lpComment, LONG fOptions,
+                  LPVOID pvOptions) override;
+    SCCRTN Get(HWND hWnd, LONG nFiles, LPCSTR* lpFileNames, LONG fOptions,
+               LPVOID pvOptions) override;
+    SCCRTN Diff(HWND hWnd, LPCSTR lpFileName, LONG fOptions, LPVOID pvOptions) override;
+    SCCRTN DirDiff(HWND hWnd, LPCSTR lpDirName, LONG dwFlags, LPVOID pvOptions) override;
+    SCCRTN History(HWND hWnd, LONG nFiles, LPCSTR* lpFileNames, LONG fOptions,
+                   LPVOID pvOptions) override;
+    SCCRTN QueryInfo(LONG nFiles, LPCSTR* lpFileNames, LPLONG lpStatus) override;
+    SCCRTN DirQueryInfo(LONG nDirs, LPCSTR* lpDirNames, LPLONG lpStatus) override;
+    SCCRTN GetEvents(LPSTR lpFileName, LPLONG lpStatus, LPLONG pnEventsRemaining) override;
+    SCCRTN RunScc(HWND hWnd, LONG nFiles, LPCSTR* lpFileNames) override;
+    SCCRTN GetProjPath(HWND hWnd, LPSTR lpUser, LPSTR lpProjName, LPSTR lpLocalPath,
+                       LPSTR lpAuxProjPath, BOOL bAllowChangePath, LPBOOL pbNew) override;
+    SCCRTN GetCommandOptions(HWND hWnd, enum SCCCOMMAND iCommand, LPCMDOPTS* ppvOptions) override;
+    SCCRTN BeginBatch() override;
+    SCCRTN EndBatch() override;
+    SCCRTN Rename(HWND hWnd, LPCSTR lpFileName, LPCSTR lpNewName) override;
+    SCCRTN AddFromScc(HWND hWnd, LPLONG pnFiles, LPCSTR** lplpFileNames) override;
+    SCCRTN Properties(HWND hWnd, LPCSTR lpFileName) override;
+    SCCRTN PopulateList(enum SCCCOMMAND nCommand, LONG nFiles, LPCSTR* lpFileNames,
+                        POPLISTFUNC pfnPopulate, LPVOID pvCallerData, LPLONG lpStatus,
+                        LONG fOptions) override;
+    SCCRTN SetOption(LONG nOption, LONG_PTR dwVal) override;
+    SCCRTN CreateSubProject(HWND hWnd, LPSTR lpUser, LPCSTR lpParentProjPath,
+                            LPCSTR lpSubProjName, LPSTR lpAuxProjPath,
+                            LPSTR lpSubProjPath) override;
+    SCCRTN GetParentProjectPath(HWND hWnd, LPSTR lpUser, LPCSTR lpProjPath, LPSTR lpAuxProjPath,
+                                LPSTR lpParentProjPath) override;
+    SCCRTN IsMultiCheckoutEnabled(LPBOOL pbMultiCheckout) override;
+    SCCRTN WillCreateSccFile(LONG nFiles, LPCSTR* lpFileNames, LPBOOL pbSccFiles) override;
+    SCCRTN BackgroundGet(LONG nFiles, LPCSTR* lpFileNames, LONG dwFlags,
+                         LONG dwBackgroundOperationID) override;
+    SCCRTN PopulateDirList(LONG nDirs, LPCSTR* lpDirPaths, POPDIRLISTFUNC pfnPopulate,
+                           LPVOID pvCallerData, LONG dwFlags) override;
+    SCCRTN QueryChanges(LONG nFiles, LPCSTR* lpFileNames, QUERYCHANGESFUNC pfnCallback,
+                        LPVOID pvCallerData) override;
+    SCCRTN GetUserOption(LONG nOption, LPLONG lpVal) override;
+    SCCRTN GetExtendedCapabilities(LONG lSccExCap, LPBOOL lpbSupported) override;
+    SCCRTN EnumChangedFiles(HWND hWnd, LONG nFiles, LPCSTR* lpFileNames,
+                            LONG* plIsFileDifferent) override;
+    SCCRTN AddFilesFromSCC(HWND hWnd, LPSTR lpUser, LPSTR lpAuxProjPath, LONG nFiles,
+                           LPCSTR* lpFilePaths, LPCSTR lpDestination, LPCSTR lpComment,
+                           LPBOOL pbResults) override;
+    SCCRTN RemoveDir(HWND hWnd, LPSTR lpUser, LPCSTR lpDirPath, LPCSTR lpComment, LONG fOptions,
+                     LPVOID pvOptions) override;
+
+private:
+    std::string m_callerName;
+    LPTEXTOUTPROC m_textOutProc = nullptr;
+    int32_t m_projState = 0;
+};

@@ -1,0 +1,401 @@
+// The plug-in as an IDE sees it: loaded by full path from another folder, every
+// export found by name, called through function pointers.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "helper_fixture.h"
+#include "plugin_loader.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kEnter = "::Entering";
+const std::string kExit = "::Exiting";
+
+std::string line(const std::string& operation, const std::string& text) {
+    return "NRWScc_Impl::NRWScc_Impl::" + operation + (text.rfind("::", 0) == 0 ? text : "::" + text);
+}
+
+LONG SCC_CALL ignore_text(LPCSTR, DWORD) { return 0; }
+
+BOOL SCC_CALL count_populate(LPVOID data, BOOL, LONG, LPCSTR) {
+    ++*static_cast<int*>(data);
+    return 1;
+}
+
+class PluginTest : public testsys::HelperEnvironmentTest {
+protected:
+    void SetUp() override {
+        HelperEnvironmentTest::SetUp();
+        m_trace = m_dir + "/trace";
+        fs::create_directories(m_trace);
+        testsys::set_env("CRVN_NRWAPIS_TRACE_DIR", m_trace);
+    }
+
+    static fs::path stage() {
+        return fs::path(testsys::own_executable()).parent_path().parent_path() / "stage";
+    }
+
+    void load(const fs::path& plugin, host::LoadStyle style = host::LoadStyle::plain) {
+        std::string error;
+        std::vector<std::string> missing;
+        const bool loaded = host::load_provider(plugin.string(), style, m_scc, error, missing);
+        std::string names;
+        for (const auto& name : missing) names += name + " ";
+        ASSERT_TRUE(loaded) << error << ": " << names;
+    }
+    void load_staged() { load(stage() / "nrwapis" / NRW_PLUGIN_FILE); }
+
+    LPVOID initialize(const char* caller = "TestHost") {
+        LPVOID context = nullptr;
+        char name[32] = {};
+        char aux[32] = {};
+        LONG caps = 0, checkout_len = 0, comment_len = 0;
+        EXPECT_EQ(SCC_OK, m_scc.Initialize(&context, nullptr, caller, name, &caps, aux,
+                                           &checkout_len, &comment_len));
+        return context;
+    }
+
+    void open_project(LPVOID context) {
+        char user[] = "me";
+        char project[] = "proj";
+        char aux[] = "aux";
+        EXPECT_EQ(SCC_OK, m_scc.OpenProject(context, nullptr, user, project, "C:\\work", aux, "",
+                                            ignore_text, 0));
+    }
+
+    std::vector<std::string> trace_lines() const {
+        std::vector<std::string> lines;
+        for (const auto& entry : fs::directory_iterator(m_trace)) {
+            std::istringstream in(testsys::read_file(entry.path().string()));
+            for (std::string text; std::getline(in, text);) {
+                if (!text.empty() && text.back() == '\r') text.pop_back();
+                lines.push_back(text);
+            }
+        }
+        return lines;
+    }
+
+    // Copies the libraries and, if asked, the helper into an installation of their own.
+    fs::path install_copy(const fs::path& root, bool with_helper) {
+        fs::create_directories(root / "nrwapis");
+        for (const char* file : {NRW_PLUGIN_FILE, NRW_CLIENT_FILE})
+            fs::copy_file(stage() / "nrwapis" / file, root / "nrwapis" / file);
+        if (with_helper) install_helper(root);
+        return root / "nrwapis" / NRW_PLUGIN_FILE;
+    }
+    static void install_helper(const fs::path& root) {
+        fs::copy_file(stage() / NRW_HELPER_FILE, root / NRW_HELPER_FILE);
+    }
+
+    host::SccExports m_scc;
+    std::string m_trace;
+};
+
+TEST_F(PluginTest, SelfAnsweringExportsNeedNoProviderAndTraceNothing) {
+    load_staged();
+    EXPECT_EQ(65539, m_scc.GetVersion());
+    BOOL flag = 7;
+    EXPECT_EQ(SCC_OK, m_scc.GetExtendedCapabilities(nullptr, 5, nullptr));
+    EXPECT_EQ(SCC_OK, m_scc.GetExtendedCapabilities(nullptr, 5, &flag));
+    EXPECT_EQ(0, flag);
+    flag = 7;
+    EXPECT_EQ(SCC_OK, m_scc.IsMultiCheckoutEnabled(nullptr, &flag));
+    EXPECT_EQ(7, flag);
+    LONG option = 7;
+    EXPECT_EQ(SCC_OK, m_scc.GetUserOption(nullptr, 1, &option));
+    EXPECT_EQ(7, option);
+    EXPECT_EQ(SCC_OK, m_scc.DirDiff(nullptr, nullptr, "C:\\w", 0, nullptr));
+    EXPECT_EQ(SCC_OK, m_scc.BeginBatch());
+    EXPECT_EQ(SCC_OK, m_scc.EndBatch());
+    EXPECT_EQ(SCC_OK, m_scc.CreateSubProject(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                             nullptr));
+    EXPECT_EQ(SCC_OK, m_scc.GetParentProjectPath(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(SCC_OK, m_scc.WillCreateSccFile(nullptr, 0, nullptr, &flag));
+    EXPECT_EQ(SCC_OK, m_scc.BackgroundGet(nullptr, 0, nullptr, 0, 0));
+    EXPECT_EQ(SCC_OK, m_scc.QueryChanges(nullptr, 0, nullptr, nullptr, nullptr));
+    EXPECT_EQ(SCC_OK, m_scc.EnumChangedFiles(nullptr, nullptr, 0, nullptr, nullptr));
+    EXPECT_EQ(SCC_OK, m_scc.AddFilesFromSCC(nullptr, nullptr, nullptr, nullptr, 0, nullptr, nullptr,
+                                            nullptr, nullptr));
+    EXPECT_EQ(SCC_OK, m_scc.RemoveDir(nullptr, nullptr, nullptr, nullptr, nullptr, 0, nullptr));
+    EXPECT_TRUE(trace_lines().empty());
+}
+
+TEST_F(PluginTest, ProvidersShareOneHelperThatTheLastUninitializeEnds) {
+    load_staged();
+    LPVOID first = initialize();
+    LPVOID second = initialize();
+    ASSERT_NE(nullptr, first);
+    ASSERT_NE(nullptr, second);
+    ASSERT_EQ(1u, wait_for_helpers(1).size());
+    const int helper = helper_pids()[0];
+    EXPECT_EQ(SCC_OK, m_scc.Uninitialize(first));
+    EXPECT_TRUE(testsys::process_exists(helper));
+    EXPECT_EQ(SCC_OK, m_scc.Uninitialize(second));
+    EXPECT_FALSE(testsys::process_exists(helper));
+
+    const std::vector<std::string> expected = {
+        line("Initialize", kEnter),
+        line("Initialize", "refCount : 1"),
+        line("Initialize", "Initializing the helper process for : TestHost"),
+        line("Initialize", "Initialized the helper process"),
+        line("Initialize", kExit),
+        line("Initialize", kEnter),
+        line("Initialize", "refCount : 2"),
+        line("Initialize", kExit),
+        line("UnInitialize", kEnter),
+        line("UnInitialize", "refCount : 1"),
+        line("UnInitialize", kExit),
+        line("UnInitialize", kEnter),
+        line("UnInitialize", "refCount : 0"),
+        line("UnInitialize", "Killing the helper process"),
+        line("UnInitialize", "Killed the helper process"),
+    };
+    EXPECT_EQ(expected, trace_lines());
+
+    // A new start in the same process gets a new helper and traces nothing more.
+    LPVOID again = initialize();
+    ASSERT_EQ(2u, wait_for_helpers(2).size());
+    EXPECT_NE(helper, helper_pids()[1]);
+    EXPECT_EQ(SCC_OK, m_scc.Uninitialize(again));
+    EXPECT_FALSE(testsys::process_exists(helper_pids()[1]));
+    EXPECT_EQ(expected, trace_lines());
+}
+
+TEST_F(PluginTest, UninitializeClosesAnOpenProjectFirst) {
+    load_staged();
+    LPVOID context = initialize();
+    open_project(context);
+    EXPECT_EQ(SCC_OK, m_scc.Uninitialize(context));
+    const std::vector<std::string> expected = {
+        line("Initialize", kEnter),
+        line("Initialize", "refCount : 1"),
+        line("Initialize", "Initializing the helper process for : TestHost"),
+        line("Initialize", "Initialized the helper process"),
+        line("Initialize", kExit),
+        line("OpenProject", kEnter),
+        line("OpenProject", "lpProjName : proj"),
+        line("OpenProject", "lpLocalProjPath : C:\\work"),
+        line("OpenProject", "lpAuxProjPath : aux"),
+        line("OpenProject", kExit),
+        line("UnInitialize", kEnter),
+        line("CloseProject", kEnter),
+        line("CloseProject", kExit),
+        line("UnInitialize", "refCount : 0"),
+        line("UnInitialize", "Killing the helper process"),
+        line("UnInitialize", "Killed the helper process"),
+    };
+    EXPECT_EQ(expected, trace_lines());
+}
+
+TEST_F(PluginTest, InitializeFillsWhatTheHostGaveAndSkipsWhatItDidNot) {
+    load_staged();
+    struct {
+        const char* caller;
+        bool name, aux, caps, lengths;
+    } cases[] = {
+        {"Host", true, true, true, true},
+        {"Host", false, false, true, true},
+        {nullptr, true, false, false, false},
+    };
+    for (const auto& c : cases) {
+        char name[32], aux[32];
+        std::memset(name, 'x', sizeof(name));
+        std::memset(aux, 'x', sizeof(aux));
+        LONG caps = 0, checkout_len = 0, comment_len = 0;
+        LPVOID context = reinterpret_cast<LPVOID>(1);
+        ASSERT_EQ(SCC_OK, m_scc.Initialize(&context, nullptr, c.caller, c.name ? name : nullptr,
+                                           c.caps ? &caps : nullptr, c.aux ? aux : nullptr,
+                                           c.lengths ? &checkout_len : nullptr,
+                                           c.lengths ? &comment_len : nullptr));
+        ASSERT_NE(nullptr, context);
+        const std::string provider = "Corvane Norrow Navigator";
+        EXPECT_EQ(c.name ? provider : std::string(32, 'x'), std::string(name, c.name ? 24 : 32));
+        EXPECT_EQ(c.aux ? provider : std::string(32, 'x'), std::string(aux, c.aux ? 24 : 32));
+        EXPECT_EQ(c.caps ? 0x540080BFu : 0u, static_cast<uint32_t>(caps));
+        EXPECT_EQ(c.lengths ? 4096 : 0, checkout_len);
+        EXPECT_EQ(c.lengths ? 4096 : 0, comment_len);
+        EXPECT_EQ(SCC_OK, m_scc.Uninitialize(context));
+    }
+}
+
+TEST_F(PluginTest, ProjectOperationsAnswerWithoutTheHelper) {
+    load_staged();
+    LPVOID context = initialize();
+    int populated = 0;
+    LONG status[1] = {77};
+    const char* files[] = {"C:\\w\\a.c"};
+    EXPECT_EQ(SCC_E_PROJNOTOPEN, m_scc.CloseProject(context));
+    EXPECT_EQ(SCC_E_PROJNOTOPEN, m_scc.PopulateList(context, SCC_COMMAND_GET, 1, files,
+                                                    count_populate, &populated, status, 0));
+    open_project(context);
+    open_project(context);
+    EXPECT_EQ(SCC_OK, m_scc.PopulateList(context, SCC_COMMAND_GET, 1, files, count_populate,
+                                         &populated, status, 0));
+    EXPECT_EQ(0, populated);
+    EXPECT_EQ(77, status[0]);
+    EXPECT_EQ(SCC_E_OPNOTSUPPORTED, m_scc.SetOption(context, 1, 1));
+    EXPECT_EQ(SCC_E_OPNOTSUPPORTED, m_scc.AddFromScc(context, nullptr, nullptr, nullptr));
+    LPCMDOPTS options = nullptr;
+    EXPECT_EQ(SCC_I_ADV_SUPPORT, m_scc.GetCommandOptions(context, nullptr, SCC_COMMAND_CHECKOUT,
+                                                         &options));
+    EXPECT_EQ(nullptr, options);
+    char project[] = "p";
+    char local[] = "C:\\l";
+    BOOL is_new = 5;
+    EXPECT_EQ(SCC_OK, m_scc.GetProjPath(context, nullptr, nullptr, project, local, nullptr, 1,
+                                        &is_new));
+    EXPECT_EQ(5, is_new);
+    EXPECT_EQ(SCC_OK, m_scc.CloseProject(context));
+    EXPECT_EQ(SCC_E_PROJNOTOPEN, m_scc.CloseProject(context));
+    EXPECT_EQ(SCC_OK, m_scc.Uninitialize(context));
+
+    std::vector<std::string> lines = trace_lines();
+    lines.erase(lines.begin(), lines.begin() + 5);  // the initialize scope
+    const std::vector<std::string> project_lines = {
+        line("OpenProject", "lpProjName : proj"), line("OpenProject", "lpLocalProjPath : C:\\work"),
+        line("OpenProject", "lpAuxProjPath : aux")};
+    std::vector<std::string> expected = {line("CloseProject", kEnter), line("CloseProject", kExit),
+                                         line("PopulateList", kEnter), line("PopulateList", kExit)};
+    for (int twice = 0; twice < 2; ++twice) {
+        expected.push_back(line("OpenProject", kEnter));
+        expected.insert(expected.end(), project_lines.begin(), project_lines.end());
+        expected.push_back(line("OpenProject", kExit));
+    }
+    const std::vector<std::string> tail = {
+        line("PopulateList", kEnter),      line("PopulateList", kExit),
+        line("GetCommandOptions", kEnter), line("GetCommandOptions", kExit),
+        line("GetProjPath", kEnter),       line("GetProjPath", "lpProjName : p"),
+        line("GetProjPath", "lpLocalProjPath : C:\\l"), line("GetProjPath", kExit),
+        line("CloseProject", kEnter),      line("CloseProject", kExit),
+        line("CloseProject", kEnter),      line("CloseProject", kExit),
+        line("UnInitialize", kEnter),      line("UnInitialize", "refCount : 0"),
+        line("UnInitialize", "Killing the helper process"),
+        line("UnInitialize", "Killed the helper process"),
+    };
+    expected.insert(expected.end(), tail.begin(), tail.end());
+    EXPECT_EQ(expected, lines);
+}
+
+TEST_F(PluginTest, ContextThatIsNoLiveProviderIsRefused) {
+    load_staged();
+    LPVOID retired = initialize();
+    ASSERT_EQ(SCC_OK, m_scc.Uninitialize(retired));
+    const size_t traced = trace_lines().size();
+    int foreign = 0;
+    const char* files[] = {"C:\\w\\a.c"};
+    char text[8] = "x";
+    LONG value = 0;
+    for (LPVOID context : {static_cast<LPVOID>(nullptr), static_cast<LPVOID>(&foreign), retired}) {
+        EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.Uninitialize(context));
+        EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.OpenProject(context, nullptr, text, text, text, text,
+                                                        text, ignore_text, 0));
+        EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.CloseProject(context));
+        EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.Checkout(context, nullptr, 1, files, "", 0, nullptr));
+        EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.Uncheckout(context, nullptr, 1, files, 0, nullptr));
+        EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.Checkin(context, nullptr, 1, files, "", 0, nullptr));
+        EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.Add(context, nullptr, 1, files, "", &value, nullptr));
+        EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.Remove(context, nullptr, 1, files, "", 0, nullptr));
+        EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.Get(context, nullptr, 1, files, 0, nullptr));
+        EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.Diff(context, nullptr, files[0], 0, nullptr));
+        EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.History(context, nullptr, 1, files, 0, nullptr));
+        EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.QueryInfo(context, 1, files, &value));
+        EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.DirQueryInfo(context, 1, files, &value));
+        EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.GetEvents(context, text, &value, &value));
+        EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.RunScc(context, nullptr, 1, files));
+        EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.GetProjPath(context, nullptr, text, text, text, text,
+                                                        0, nullptr));
+        EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.GetCommandOptions(context, nullptr, SCC_COMMAND_GET,
+                                                              nullptr));
+        EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.Rename(context, nullptr, files[0], files[0]));
+        EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.AddFromScc(context, nullptr, nullptr, nullptr));
+        EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.Properties(context, nullptr, files[0]));
+        EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.PopulateList(context, SCC_COMMAND_GET, 1, files,
+                                                         nullptr, nullptr, &value, 0));
+        EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.SetOption(context, 1, 1));
+        EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.PopulateDirList(context, 1, files, nullptr, nullptr, 0));
+    }
+    // A live provider with an unsound file list is refused too.
+    LPVOID live = initialize();
+    const char* holes[] = {"C:\\w\\a.c", nullptr};
+    EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.Checkout(live, nullptr, 2, holes, "", 0, nullptr));
+    EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.QueryInfo(live, 3, nullptr, &value));
+    EXPECT_EQ(SCC_OK, m_scc.Uninitialize(live));
+    EXPECT_EQ(traced, trace_lines().size());
+}
+
+TEST_F(PluginTest, FailedStartGivesBackItsCountSoTheLastUninitializeStillEndsTheHelper) {
+    const fs::path root = fs::path(m_dir) / "install";
+    load(install_copy(root, false));
+    LPVOID context = reinterpret_cast<LPVOID>(1);
+    EXPECT_EQ(SCC_E_INITIALIZEFAILED,
+              m_scc.Initialize(&context, nullptr, "Host", nullptr, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(nullptr, context);
+
+    install_helper(root);
+    context = initialize();
+    ASSERT_EQ(1u, wait_for_helpers(1).size());
+    EXPECT_EQ(SCC_OK, m_scc.Uninitialize(context));
+    EXPECT_FALSE(testsys::process_exists(helper_pids()[0]));
+    const auto lines = trace_lines();
+    ASSERT_GE(lines.size(), 10u);
+    EXPECT_EQ(line("Initialize", "Initialize failed "), lines[3]);
+    EXPECT_EQ(line("Initialize", "refCount : 1"), lines[6]);
+    EXPECT_EQ(line("UnInitialize", "Killed the helper process"), lines.back());
+}
+
+class InstalledPluginTest : public PluginTest, public ::testing::WithParamInterface<host::LoadStyle> {};
+
+TEST_P(InstalledPluginTest, LoadsFromItsInstallFolderUnderAPathWithABlank) {
+    const fs::path root = fs::path(m_dir) / "my app";
+    const fs::path plugin = install_copy(root, true);
+    fs::copy_file(stage() / ".." / "tests" / NRW_DECOY_FILE, fs::path(m_dir) / NRW_DECOY_FILE);
+    load(plugin, GetParam());
+    LPVOID context = initialize();
+    ASSERT_NE(nullptr, context);
+    ASSERT_EQ(1u, wait_for_helpers(1).size());
+    EXPECT_EQ(SCC_OK, m_scc.Uninitialize(context));
+    const std::string argv =
+        testsys::read_file(m_log + "/" + std::to_string(helper_pids()[0]) + ".argv");
+    EXPECT_NE(std::string::npos, argv.find("my app")) << argv;
+    EXPECT_NE(std::string::npos, argv.find("-Dnrw_launch_cxt=nrwapis")) << argv;
+    EXPECT_FALSE(fs::exists(fs::path(m_log) / "decoy-ran"));
+}
+
+INSTANTIATE_TEST_SUITE_P(LoadStyles, InstalledPluginTest,
+                         ::testing::Values(host::LoadStyle::plain,
+                                           host::LoadStyle::altered_search_path),
+                         [](const auto& param_info) {
+                             return param_info.param == host::LoadStyle::plain ? "LoadLibrary"
+                                                                         : "AlteredSearchPath";
+                         });
+
+TEST_F(PluginTest, ConcurrentHostThreadsKeepTheCountRight) {
+    load_staged();
+    std::atomic<int> failures{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t) {
+        threads.emplace_back([this, &failures] {
+            for (int i = 0; i < 10; ++i) {
+                LPVOID context = nullptr;
+                if (m_scc.Initialize(&context, nullptr, "Host", nullptr, nullptr, nullptr, nullptr,
+                                     nullptr) != SCC_OK ||
+                    m_scc.Uninitialize(context) != SCC_OK)
+                    ++failures;
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(0, failures.load());
+    for (int pid : helper_pids()) EXPECT_FALSE(testsys::process_exists(pid));
+}
+
+}  // namespace

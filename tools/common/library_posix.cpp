@@ -1,0 +1,15 @@
+#include <dlfcn.h>
+
+#include "plugin_loader.h"
+
+namespace host {
+
+void* open_library(const std::string& path, LoadStyle, std::string& error) {
+    void* library = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) error = ::dlerror();
+    return library;
+}
+
+void* find_symbol(void* library, const char* name) { return ::dlsym(library, name); }
+
+}  // namespace host
