@@ -14,9 +14,20 @@ for dll in "$build"/stage/nrwapis/*.dll "$build"/stage/*.exe; do
     fi
   done < <("$objdump" -p "$dll" | awk '/DLL Name:/ {print $3}')
 done
-exports=$("$objdump" -p "$build/stage/nrwapis/libnrwapis.dll" | grep -c ' nrw_api_' || true)
-if [ "$exports" -ne 22 ]; then
-  echo "check-dlls: libnrwapis.dll exports $exports nrw_api_* functions, not 22" >&2
-  status=1
-fi
+count_exports() {
+  "$objdump" -p "$build/stage/nrwapis/$1" | grep -cE "^\s+\[ *[0-9]+\] $2" || true
+}
+expect_exports() {
+  local found
+  found=$(count_exports "$1" "$2")
+  if [ "$found" -ne "$3" ]; then
+    echo "check-dlls: $1 exports $found names matching $2, not $3" >&2
+    status=1
+  else
+    echo "check-dlls: $1 exports $found names matching $2"
+  fi
+}
+expect_exports libnrwapis.dll 'nrw_api_[a-z_]+$' 22
+expect_exports libnrwapis.dll '_ZN14NRWAPIS_Tracer' 13
+expect_exports libnrwscc.dll 'Scc[A-Za-z]+$' 39
 exit $status

@@ -33,8 +33,6 @@ public:
 
 private:
     static void open_trace_file();
-    static void configure();
-    void write_scope_line(const char* what) const;
 
     const char* m_module;
     const char* m_class;

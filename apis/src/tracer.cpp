@@ -51,6 +51,14 @@ void write_line(const std::string& line, bool flush) {
     if (flush) std::fflush(NRWAPIS_Tracer::m_fd);
 }
 
+void write_scope_line(const char* module_name, const char* class_name, const char* method,
+                      const char* what) {
+    try {
+        write_line(line_prefix(module_name, class_name, method) + what, false);
+    } catch (...) {
+    }
+}
+
 std::string trace_file_path(const char* folder) {
     int hour = 0, minute = 0, second = 0;
     nrwapis::platform::utc_time_of_day(hour, minute, second);
@@ -69,40 +77,33 @@ std::string trace_file_path(const char* folder) {
 NRWAPIS_Tracer::NRWAPIS_Tracer(const char* module_name, const char* class_name,
                                const char* method_name)
     : m_module(module_name), m_class(class_name), m_method(method_name) {
-    if (load(first_time)) configure();
-    if (tracing()) write_scope_line("Entering\n");
-}
-
-// Consults the environment once per process.
-void NRWAPIS_Tracer::configure() {
-    try {
-        std::lock_guard<std::mutex> guard(trace_lock());
-        if (!first_time) return;
-        std::string folder;
-        // An empty value would put the file at the root of the drive.
-        if (nrwapis::platform::environment_value(kTraceDirVariable, folder) && !folder.empty()) {
-            trace_dir = new (std::nothrow) char[folder.size() + 1];
-            if (trace_dir != nullptr) {
-                std::memcpy(trace_dir, folder.c_str(), folder.size() + 1);
-                store(trace_on, true);
-                open_trace_file();
+    if (load(first_time)) {
+        // The environment is consulted once per process, by whichever tracer is first.
+        try {
+            std::lock_guard<std::mutex> guard(trace_lock());
+            if (first_time) {
+                std::string folder;
+                // An empty value would put the file at the root of the drive.
+                if (nrwapis::platform::environment_value(kTraceDirVariable, folder) &&
+                    !folder.empty()) {
+                    trace_dir = new (std::nothrow) char[folder.size() + 1];
+                    if (trace_dir != nullptr) {
+                        std::memcpy(trace_dir, folder.c_str(), folder.size() + 1);
+                        store(trace_on, true);
+                        open_trace_file();
+                    }
+                }
+                store(first_time, false);
             }
+        } catch (...) {
+            store(first_time, false);
         }
-        store(first_time, false);
-    } catch (...) {
-        store(first_time, false);
     }
+    if (tracing()) write_scope_line(m_module, m_class, m_method, "Entering\n");
 }
 
 NRWAPIS_Tracer::~NRWAPIS_Tracer() {
-    if (tracing()) write_scope_line("Exiting\n");
-}
-
-void NRWAPIS_Tracer::write_scope_line(const char* what) const {
-    try {
-        write_line(line_prefix(m_module, m_class, m_method) + what, false);
-    } catch (...) {
-    }
+    if (tracing()) write_scope_line(m_module, m_class, m_method, "Exiting\n");
 }
 
 NRWAPIS_Tracer& NRWAPIS_Tracer::operator=(const NRWAPIS_Tracer& other) {

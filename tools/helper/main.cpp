@@ -1,7 +1,8 @@
 // Stand-in for the navigator helper program. It speaks the request/response
 // protocol on its standard streams and is steered by environment variables:
-//   NRWH_LOG_DIR      append each raw request to requests.log, and write the
-//                     argv, command line and process id of each start there
+//   NRWH_LOG_DIR      append each raw request to requests.log and each answer,
+//                     with a line feed, to answers.log; write the argv, command
+//                     line and process id of each start there
 //   NRWH_SCRIPT_DIR   answer from queued files (taken in name order, then deleted);
 //                     each starts with a directive line:
 //                       reply | pieces N MS | exit CODE | hang | echo | window
@@ -134,13 +135,14 @@ std::string state_file() {
     return configured.empty() ? helper::temp_folder() + "/nrwnavigator-demo.state" : configured;
 }
 
-void answer(const helper::Request& request) {
+void answer(const helper::Request& request, const std::string& log_dir) {
     const std::string script_dir = env("NRWH_SCRIPT_DIR");
     std::string script;
     if (!script_dir.empty() && take_script(script_dir, script)) return run_script(script, request);
     const std::string text = env("NRWH_MODE") == "echo" || !script_dir.empty()
                                  ? echo_answer(request)
                                  : helper::demo_answer(request, state_file());
+    if (!log_dir.empty()) append_file(log_dir + "/answers.log", text + "\n");
     helper::write_output(text.data(), text.size());
 }
 
@@ -157,7 +159,7 @@ int main(int argc, char** argv) {
     std::string raw;
     for (long answered = 0; next_request(pending, raw);) {
         if (!log_dir.empty()) append_file(log_dir + "/requests.log", raw);
-        answer(helper::parse_request(raw));
+        answer(helper::parse_request(raw), log_dir);
         if (exit_after > 0 && ++answered >= exit_after) helper::exit_now(exit_code);
     }
     return 0;
