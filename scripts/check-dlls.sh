@@ -4,7 +4,7 @@
 set -euo pipefail
 build="$1"
 objdump=i686-w64-mingw32-objdump
-allowed='^(KERNEL32|msvcrt|USER32|ADVAPI32)\.dll$'
+allowed='^(KERNEL32|msvcrt|USER32|ADVAPI32|ntdll)\.dll$'
 status=0
 for dll in "$build"/stage/nrwapis/*.dll "$build"/stage/*.exe; do
   while read -r name; do

@@ -13,3 +13,8 @@ cmake --preset win32
 cmake --build --preset win32
 bash scripts/check-dlls.sh build/win32
 xvfb-run -a bash scripts/ctest-wine.sh build/win32
+
+# The decoder and the framing reader under libFuzzer: the seed corpus, then a few seconds each.
+cmake --preset fuzz
+cmake --build --preset fuzz
+ctest --preset fuzz

@@ -85,25 +85,32 @@ int NRWAPIS_Session::write_request(const std::string& text) {
 int NRWAPIS_Session::read_response(std::string& text) {
     nrwapis::ResponseFramer framer(text);
     char chunk[kReadChunk];
+    long got = 0;
     while (framer.state() == nrwapis::ResponseFramer::State::need_more) {
-        const long got = platform::read_some(m_respRead, chunk, sizeof(chunk));
+        got = platform::read_some(m_respRead, chunk, sizeof(chunk));
         if (got <= 0) return 1;
         framer.append(chunk, static_cast<std::size_t>(got));
     }
-    // Whatever else the helper wrote with its answer belongs to it.
-    for (std::size_t waiting = platform::bytes_available(m_respRead);
-         waiting > 0 && framer.state() == nrwapis::ResponseFramer::State::complete;
-         waiting = platform::bytes_available(m_respRead)) {
-        const long got = platform::read_some(m_respRead, chunk, std::min(waiting, sizeof(chunk)));
-        if (got <= 0) break;
-        framer.append(chunk, static_cast<std::size_t>(got));
-    }
+    // A read that did not fill its buffer took everything there was; only after a
+    // full one can more of the answer already be waiting.
+    if (static_cast<std::size_t>(got) == sizeof(chunk)) take_waiting_bytes(framer);
     if (framer.state() == nrwapis::ResponseFramer::State::too_large) {
         // The helper is out of step with us: start afresh at the next operation.
         end_helper();
         return 1;
     }
     return 0;
+}
+
+void NRWAPIS_Session::take_waiting_bytes(nrwapis::ResponseFramer& framer) {
+    char chunk[kReadChunk];
+    for (std::size_t waiting = platform::bytes_available(m_respRead);
+         waiting > 0 && framer.state() == nrwapis::ResponseFramer::State::complete;
+         waiting = platform::bytes_available(m_respRead)) {
+        const long got = platform::read_some(m_respRead, chunk, std::min(waiting, sizeof(chunk)));
+        if (got <= 0) return;
+        framer.append(chunk, static_cast<std::size_t>(got));
+    }
 }
 
 void NRWAPIS_Session::end_helper() { platform::terminate(m_procInfo); }

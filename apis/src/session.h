@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "framing.h"
 #include "platform/platform.h"
 #include "requests.h"
 #include "responses.h"
@@ -32,6 +33,7 @@ public:
 private:
     void close_helper_handles();
     void discard_waiting_bytes();
+    void take_waiting_bytes(nrwapis::ResponseFramer& framer);
     void end_helper();
 
     nrwapis::platform::Handle m_respRead;
