@@ -18,8 +18,8 @@ void EncodeAndDecodeCheckout(benchmark::State& state) {
     std::string text;
     for (auto _ : state) {
         text.clear();
-        auto request = requests->create_request(0, reinterpret_cast<void*>(0xA0B2C), 2, files, 2,
-                                                0, "fix", nullptr);
+        auto request = requests->create_request(0, reinterpret_cast<void*>(0xA0B2C), 2, files, 2, 0,
+                                                "fix", nullptr);
         request->encode(text);
         auto response = responses->create_response(0);
         benchmark::DoNotOptimize(response->decode(answer, 2, nullptr, nullptr, nullptr));

@@ -47,7 +47,8 @@ double api_round_trip_us(const fs::path& library, int rounds) {
     if (initialize(&session) != 0) std::exit(1);
     auto call = [&] {
         char* message = nullptr;
-        if (checkout(session, nullptr, kFiles, 2, 1, 0, nullptr, nullptr, &message) != 0) std::exit(1);
+        if (checkout(session, nullptr, kFiles, 2, 1, 0, nullptr, nullptr, &message) != 0)
+            std::exit(1);
         free_op_msg(message);
     };
     for (int i = 0; i < 50; ++i) call();

@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     long result = 0;
     NRWAPIS_CustomQueryResponse query_part(&result);
     auto response = NRWAPIS_ResponseFactory::instance()->create_response(mode);
-    const int status = response->decode(text, count, statuses, &op_msg, query ? &query_part : nullptr);
+    const int status =
+        response->decode(text, count, statuses, &op_msg, query ? &query_part : nullptr);
     if (status < 0 || status > 2) __builtin_trap();
     if (op_msg != nullptr && mode != 1) __builtin_trap();
     delete[] op_msg;

@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::size_t offset = 0;
     for (std::size_t piece = 0; offset < length; ++piece) {
         // Piece sizes come from the data itself, so the fuzzer explores the cuts.
-        std::size_t step = 1 + (piece < cuts ? static_cast<unsigned char>(bytes[piece % length]) % 23 : length);
+        std::size_t step =
+            1 + (piece < cuts ? static_cast<unsigned char>(bytes[piece % length]) % 23 : length);
         if (step > length - offset) step = length - offset;
         framer.append(bytes + offset, step);
         offset += step;

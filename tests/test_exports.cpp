@@ -19,7 +19,9 @@ std::string hex_handle(std::uintptr_t value) {
     return digits;
 }
 
-nrw_hwnd window(std::uintptr_t value) { return reinterpret_cast<nrw_hwnd>(value); }
+nrw_hwnd window(std::uintptr_t value) {
+    return reinterpret_cast<nrw_hwnd>(value);
+}
 
 const char* kTwoFiles[] = {"C:\\w\\a.c", "C:\\w\\b.c"};
 const char* kOneFile[] = {"C:\\w\\a.c"};
@@ -45,12 +47,14 @@ TEST_F(HelperTest, EachExportWritesItsRequestByteForByte) {
     const Example examples[] = {
         {"checkout mode 0 drops the comment",
          [](NRWAPIS_Session* s) {
-             return nrw_api_checkout(s, window(0xA0B2C), kTwoFiles, 2, 0, 0, "fix", nullptr, nullptr);
+             return nrw_api_checkout(s, window(0xA0B2C), kTwoFiles, 2, 0, 0, "fix", nullptr,
+                                     nullptr);
          },
          head + "2<op_identifier_end>" + two + graphical(win, 0) + end},
         {"checkout mode 1 carries the comment",
          [](NRWAPIS_Session* s) {
-             return nrw_api_checkout(s, window(0xA0B2C), kTwoFiles, 2, 1, 0, "fix", nullptr, nullptr);
+             return nrw_api_checkout(s, window(0xA0B2C), kTwoFiles, 2, 1, 0, "fix", nullptr,
+                                     nullptr);
          },
          head + "2<op_identifier_end>" + two +
              "<req_mode_start>1<req_mode_end><comments_start>fix<comments_end>" + end},
@@ -66,13 +70,12 @@ TEST_F(HelperTest, EachExportWritesItsRequestByteForByte) {
              long result = 0;
              return nrw_api_query(s, "C:\\w\\a.c", 11, &result);
          },
-         head + "6<op_identifier_end>" + one + "<opt_start>11<opt_end><req_mode_start>1<req_mode_end>" +
-             end},
+         head + "6<op_identifier_end>" + one +
+             "<opt_start>11<opt_end><req_mode_start>1<req_mode_end>" + end},
         {"launch sends an empty file set and a null window",
          [](NRWAPIS_Session* s) { return nrw_api_launch_nrw(s); },
          head + "10<op_identifier_end><fileset_start><fileset_end>" + graphical(zero, 0) + end},
-        {"find merge likewise",
-         [](NRWAPIS_Session* s) { return nrw_api_find_merge(s); },
+        {"find merge likewise", [](NRWAPIS_Session* s) { return nrw_api_find_merge(s); },
          head + "16<op_identifier_end><fileset_start><fileset_end>" + graphical(zero, 0) + end},
         {"property passes the caller's window in mode 0",
          [](NRWAPIS_Session* s) { return nrw_api_property(s, window(0x10), "C:\\w\\a.c"); },
@@ -87,7 +90,8 @@ TEST_F(HelperTest, EachExportWritesItsRequestByteForByte) {
         {"deliver leaves out null pieces",
          [](NRWAPIS_Session* s) { return nrw_api_deliver(s, "C:\\w", "st", nullptr, "", 0); },
          head + "15<op_identifier_end><fileset_start>C:\\w<fileset_end>" +
-             "<deliver_stream_start>st<deliver_stream_end><deliver_toview_start><deliver_toview_end>" +
+             "<deliver_stream_start>st<deliver_stream_end><deliver_toview_start><deliver_toview_"
+             "end>" +
              graphical(zero, 0) + end},
         {"rebase leaves out null pieces",
          [](NRWAPIS_Session* s) { return nrw_api_rebase(s, "C:\\w", nullptr, "v", -5); },
@@ -114,47 +118,59 @@ TEST_F(HelperTest, UnsoundArgumentsSendNothing) {
     const char* with_separator[] = {"C:\\w\\a<>b.c"};
     const char* with_end[] = {"C:\\a<request_end>\n<request_start>"};
     const Example refused[] = {
-        {"null session", [](NRWAPIS_Session*) {
-             return nrw_api_checkout(nullptr, nullptr, kOneFile, 1, 0, 0, nullptr, nullptr, nullptr);
+        {"null session",
+         [](NRWAPIS_Session*) {
+             return nrw_api_checkout(nullptr, nullptr, kOneFile, 1, 0, 0, nullptr, nullptr,
+                                     nullptr);
          }},
-        {"foreign session", [](NRWAPIS_Session*) {
+        {"foreign session",
+         [](NRWAPIS_Session*) {
              int fake = 0;
              return nrw_api_launch_nrw(reinterpret_cast<NRWAPIS_Session*>(&fake));
          }},
-        {"mode 3", [](NRWAPIS_Session* s) {
+        {"mode 3",
+         [](NRWAPIS_Session* s) {
              return nrw_api_checkout(s, nullptr, kOneFile, 1, 3, 0, nullptr, nullptr, nullptr);
          }},
         {"mode -1", [](NRWAPIS_Session* s) { return nrw_api_refresh(s, nullptr, "a", -1, 0); }},
-        {"null file array", [](NRWAPIS_Session* s) {
+        {"null file array",
+         [](NRWAPIS_Session* s) {
              return nrw_api_add(s, nullptr, nullptr, 2, 0, 0, nullptr, nullptr, nullptr);
          }},
-        {"null file entry", [&](NRWAPIS_Session* s) {
+        {"null file entry",
+         [&](NRWAPIS_Session* s) {
              return nrw_api_remove(s, nullptr, with_null, 2, 2, 0, nullptr, nullptr, nullptr);
          }},
         {"null path", [](NRWAPIS_Session* s) { return nrw_api_history(s, nullptr); }},
-        {"null new names", [](NRWAPIS_Session* s) {
-             return nrw_api_rename(s, nullptr, kOneFile, 1, nullptr, 2, 0, nullptr, nullptr, nullptr);
+        {"null new names",
+         [](NRWAPIS_Session* s) {
+             return nrw_api_rename(s, nullptr, kOneFile, 1, nullptr, 2, 0, nullptr, nullptr,
+                                   nullptr);
          }},
-        {"separator in a name", [&](NRWAPIS_Session* s) {
+        {"separator in a name",
+         [&](NRWAPIS_Session* s) {
              return nrw_api_checkin(s, nullptr, with_separator, 1, 2, 0, nullptr, nullptr, nullptr);
          }},
-        {"separator in a new name", [&](NRWAPIS_Session* s) {
+        {"separator in a new name",
+         [&](NRWAPIS_Session* s) {
              return nrw_api_rename(s, nullptr, kOneFile, 1, with_separator, 2, 0, nullptr, nullptr,
                                    nullptr);
          }},
-        {"request end in a name", [&](NRWAPIS_Session* s) {
+        {"request end in a name",
+         [&](NRWAPIS_Session* s) {
              return nrw_api_update(s, nullptr, with_end, 1, 0, 0, nullptr, nullptr);
          }},
-        {"request end in a comment", [](NRWAPIS_Session* s) {
+        {"request end in a comment",
+         [](NRWAPIS_Session* s) {
              return nrw_api_checkin(s, nullptr, kOneFile, 1, 1, 0, "x<request_end>", nullptr,
                                     nullptr);
          }},
-        {"request end in a stream", [](NRWAPIS_Session* s) {
+        {"request end in a stream",
+         [](NRWAPIS_Session* s) {
              return nrw_api_deliver(s, "a", "<request_end>", nullptr, nullptr, 0);
          }},
-        {"request end in a view", [](NRWAPIS_Session* s) {
-             return nrw_api_rebase(s, "a", nullptr, "<request_end>", 0);
-         }},
+        {"request end in a view",
+         [](NRWAPIS_Session* s) { return nrw_api_rebase(s, "a", nullptr, "<request_end>", 0); }},
         {"null query result", [](NRWAPIS_Session* s) { return nrw_api_query(s, "a", 0, nullptr); }},
     };
     start();
@@ -169,7 +185,8 @@ TEST_F(HelperTest, LineFeedsAndTagTextsInsideValuesGoOutUnchanged) {
     const char* files[] = {"C:\\w\\a\nb.c", "<fileset_end>"};
     start();
     queue_reply(ok_response());
-    EXPECT_EQ(0, nrw_api_checkout(m_session, nullptr, files, 2, 1, 0, "line\nbreak", nullptr, nullptr));
+    EXPECT_EQ(
+        0, nrw_api_checkout(m_session, nullptr, files, 2, 1, 0, "line\nbreak", nullptr, nullptr));
     EXPECT_EQ(
         "<request_start><op_identifier_start>2<op_identifier_end><fileset_start>C:\\w\\a\nb.c<>"
         "<fileset_end><fileset_end><req_mode_start>1<req_mode_end><comments_start>line\nbreak"
@@ -181,8 +198,9 @@ TEST_F(HelperTest, AnswersReachTheCaller) {
     start();
     int statuses[3] = {7, 7, 7};
     char* op_msg = reinterpret_cast<char*>(1);
-    queue_reply("<response_start><exit_st_start>1<exit_st_end><individual_st_start>4 5"
-                "<individual_st_end><crv_op_msg_start>why\n<crv_op_msg_end><response_end>");
+    queue_reply(
+        "<response_start><exit_st_start>1<exit_st_end><individual_st_start>4 5"
+        "<individual_st_end><crv_op_msg_start>why\n<crv_op_msg_end><response_end>");
     const char* files[] = {"a", "b", "c"};
     EXPECT_EQ(1, nrw_api_add(m_session, nullptr, files, 3, 1, 0, nullptr, statuses, &op_msg));
     EXPECT_EQ(4, statuses[0]);
@@ -193,8 +211,9 @@ TEST_F(HelperTest, AnswersReachTheCaller) {
     nrw_api_free_op_msg(op_msg);
 
     long result = 9;
-    queue_reply("<response_start><exit_st_start>1<exit_st_end><query_res_start>42<query_res_end>"
-                "<response_end>");
+    queue_reply(
+        "<response_start><exit_st_start>1<exit_st_end><query_res_start>42<query_res_end>"
+        "<response_end>");
     EXPECT_EQ(1, nrw_api_query(m_session, "a", 0, &result));
     EXPECT_EQ(42, result);
 

@@ -21,10 +21,13 @@ const std::string kEnter = "::Entering";
 const std::string kExit = "::Exiting";
 
 std::string line(const std::string& operation, const std::string& text) {
-    return "NRWScc_Impl::NRWScc_Impl::" + operation + (text.rfind("::", 0) == 0 ? text : "::" + text);
+    return "NRWScc_Impl::NRWScc_Impl::" + operation +
+           (text.rfind("::", 0) == 0 ? text : "::" + text);
 }
 
-LONG SCC_CALL ignore_text(LPCSTR, DWORD) { return 0; }
+LONG SCC_CALL ignore_text(LPCSTR, DWORD) {
+    return 0;
+}
 
 BOOL SCC_CALL count_populate(LPVOID data, BOOL, LONG, LPCSTR) {
     ++*static_cast<int*>(data);
@@ -32,7 +35,7 @@ BOOL SCC_CALL count_populate(LPVOID data, BOOL, LONG, LPCSTR) {
 }
 
 class PluginTest : public testsys::HelperEnvironmentTest {
-protected:
+  protected:
     void SetUp() override {
         HelperEnvironmentTest::SetUp();
         m_trace = m_dir + "/trace";
@@ -118,7 +121,8 @@ TEST_F(PluginTest, SelfAnsweringExportsNeedNoProviderAndTraceNothing) {
     EXPECT_EQ(SCC_OK, m_scc.EndBatch());
     EXPECT_EQ(SCC_OK, m_scc.CreateSubProject(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                              nullptr));
-    EXPECT_EQ(SCC_OK, m_scc.GetParentProjectPath(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(SCC_OK,
+              m_scc.GetParentProjectPath(nullptr, nullptr, nullptr, nullptr, nullptr, nullptr));
     EXPECT_EQ(SCC_OK, m_scc.WillCreateSccFile(nullptr, 0, nullptr, &flag));
     EXPECT_EQ(SCC_OK, m_scc.BackgroundGet(nullptr, 0, nullptr, 0, 0));
     EXPECT_EQ(SCC_OK, m_scc.QueryChanges(nullptr, 0, nullptr, nullptr, nullptr));
@@ -245,14 +249,14 @@ TEST_F(PluginTest, ProjectOperationsAnswerWithoutTheHelper) {
     EXPECT_EQ(SCC_E_OPNOTSUPPORTED, m_scc.SetOption(context, 1, 1));
     EXPECT_EQ(SCC_E_OPNOTSUPPORTED, m_scc.AddFromScc(context, nullptr, nullptr, nullptr));
     LPCMDOPTS options = nullptr;
-    EXPECT_EQ(SCC_I_ADV_SUPPORT, m_scc.GetCommandOptions(context, nullptr, SCC_COMMAND_CHECKOUT,
-                                                         &options));
+    EXPECT_EQ(SCC_I_ADV_SUPPORT,
+              m_scc.GetCommandOptions(context, nullptr, SCC_COMMAND_CHECKOUT, &options));
     EXPECT_EQ(nullptr, options);
     char project[] = "p";
     char local[] = "C:\\l";
     BOOL is_new = 5;
-    EXPECT_EQ(SCC_OK, m_scc.GetProjPath(context, nullptr, nullptr, project, local, nullptr, 1,
-                                        &is_new));
+    EXPECT_EQ(SCC_OK,
+              m_scc.GetProjPath(context, nullptr, nullptr, project, local, nullptr, 1, &is_new));
     EXPECT_EQ(5, is_new);
     EXPECT_EQ(SCC_OK, m_scc.CloseProject(context));
     EXPECT_EQ(SCC_E_PROJNOTOPEN, m_scc.CloseProject(context));
@@ -271,13 +275,20 @@ TEST_F(PluginTest, ProjectOperationsAnswerWithoutTheHelper) {
         expected.push_back(line("OpenProject", kExit));
     }
     const std::vector<std::string> tail = {
-        line("PopulateList", kEnter),      line("PopulateList", kExit),
-        line("GetCommandOptions", kEnter), line("GetCommandOptions", kExit),
-        line("GetProjPath", kEnter),       line("GetProjPath", "lpProjName : p"),
-        line("GetProjPath", "lpLocalProjPath : C:\\l"), line("GetProjPath", kExit),
-        line("CloseProject", kEnter),      line("CloseProject", kExit),
-        line("CloseProject", kEnter),      line("CloseProject", kExit),
-        line("UnInitialize", kEnter),      line("UnInitialize", "refCount : 0"),
+        line("PopulateList", kEnter),
+        line("PopulateList", kExit),
+        line("GetCommandOptions", kEnter),
+        line("GetCommandOptions", kExit),
+        line("GetProjPath", kEnter),
+        line("GetProjPath", "lpProjName : p"),
+        line("GetProjPath", "lpLocalProjPath : C:\\l"),
+        line("GetProjPath", kExit),
+        line("CloseProject", kEnter),
+        line("CloseProject", kExit),
+        line("CloseProject", kEnter),
+        line("CloseProject", kExit),
+        line("UnInitialize", kEnter),
+        line("UnInitialize", "refCount : 0"),
         line("UnInitialize", "Killing the helper process"),
         line("UnInitialize", "Killed the helper process"),
     };
@@ -311,17 +322,18 @@ TEST_F(PluginTest, ContextThatIsNoLiveProviderIsRefused) {
         EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.DirQueryInfo(context, 1, files, &value));
         EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.GetEvents(context, text, &value, &value));
         EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.RunScc(context, nullptr, 1, files));
-        EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.GetProjPath(context, nullptr, text, text, text, text,
-                                                        0, nullptr));
-        EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.GetCommandOptions(context, nullptr, SCC_COMMAND_GET,
-                                                              nullptr));
+        EXPECT_EQ(SCC_E_UNKNOWNERROR,
+                  m_scc.GetProjPath(context, nullptr, text, text, text, text, 0, nullptr));
+        EXPECT_EQ(SCC_E_UNKNOWNERROR,
+                  m_scc.GetCommandOptions(context, nullptr, SCC_COMMAND_GET, nullptr));
         EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.Rename(context, nullptr, files[0], files[0]));
         EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.AddFromScc(context, nullptr, nullptr, nullptr));
         EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.Properties(context, nullptr, files[0]));
         EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.PopulateList(context, SCC_COMMAND_GET, 1, files,
                                                          nullptr, nullptr, &value, 0));
         EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.SetOption(context, 1, 1));
-        EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.PopulateDirList(context, 1, files, nullptr, nullptr, 0));
+        EXPECT_EQ(SCC_E_UNKNOWNERROR,
+                  m_scc.PopulateDirList(context, 1, files, nullptr, nullptr, 0));
     }
     // A live provider with an unsound file list is refused too.
     LPVOID live = initialize();
@@ -336,8 +348,8 @@ TEST_F(PluginTest, FailedStartGivesBackItsCountSoTheLastUninitializeStillEndsThe
     const fs::path root = fs::path(m_dir) / "install";
     load(install_copy(root, false));
     LPVOID context = reinterpret_cast<LPVOID>(1);
-    EXPECT_EQ(SCC_E_INITIALIZEFAILED,
-              m_scc.Initialize(&context, nullptr, "Host", nullptr, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(SCC_E_INITIALIZEFAILED, m_scc.Initialize(&context, nullptr, "Host", nullptr, nullptr,
+                                                       nullptr, nullptr, nullptr));
     EXPECT_EQ(nullptr, context);
 
     install_helper(root);
@@ -352,7 +364,8 @@ TEST_F(PluginTest, FailedStartGivesBackItsCountSoTheLastUninitializeStillEndsThe
     EXPECT_EQ(line("UnInitialize", "Killed the helper process"), lines.back());
 }
 
-class InstalledPluginTest : public PluginTest, public ::testing::WithParamInterface<host::LoadStyle> {};
+class InstalledPluginTest : public PluginTest,
+                            public ::testing::WithParamInterface<host::LoadStyle> {};
 
 TEST_P(InstalledPluginTest, LoadsFromItsInstallFolderUnderAPathWithABlank) {
     const fs::path root = fs::path(m_dir) / "my app";
@@ -374,8 +387,9 @@ INSTANTIATE_TEST_SUITE_P(LoadStyles, InstalledPluginTest,
                          ::testing::Values(host::LoadStyle::plain,
                                            host::LoadStyle::altered_search_path),
                          [](const auto& param_info) {
-                             return param_info.param == host::LoadStyle::plain ? "LoadLibrary"
-                                                                         : "AlteredSearchPath";
+                             return param_info.param == host::LoadStyle::plain
+                                        ? "LoadLibrary"
+                                        : "AlteredSearchPath";
                          });
 
 TEST_F(PluginTest, ConcurrentHostThreadsKeepTheCountRight) {

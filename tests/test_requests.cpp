@@ -9,10 +9,10 @@
 
 namespace {
 
-std::string encode(int mode, const char* const* files, int count, long options,
-                   const char* comment, const NRWAPIS_CustomRequest* custom = nullptr) {
-    auto request = NRWAPIS_RequestFactory::instance()->create_request(mode, nullptr, 0, files, count,
-                                                                      options, comment, custom);
+std::string encode(int mode, const char* const* files, int count, long options, const char* comment,
+                   const NRWAPIS_CustomRequest* custom = nullptr) {
+    auto request = NRWAPIS_RequestFactory::instance()->create_request(
+        mode, nullptr, 0, files, count, options, comment, custom);
     std::string text;
     if (request) request->encode(text);
     return text;
@@ -84,9 +84,8 @@ TEST(RequestEncoding, NoRequestForUnknownModes) {
 }
 
 TEST(HelperCommandLine, PathIsQuotedAndArgumentsFollowUnchanged) {
-    EXPECT_EQ("C:\\Program Files\\Nav\\",
-              nrwapis::install_folder_from_module_path(
-                  "C:\\Program Files\\Nav\\nrwapis\\libnrwapis.dll"));
+    EXPECT_EQ("C:\\Program Files\\Nav\\", nrwapis::install_folder_from_module_path(
+                                              "C:\\Program Files\\Nav\\nrwapis\\libnrwapis.dll"));
     EXPECT_EQ("C:\\short.dll", nrwapis::install_folder_from_module_path("C:\\short.dll"));
     EXPECT_EQ(
         "\"C:\\Program Files\\Nav\\nrwnavigator.exe\" -nosplash -product "

@@ -19,7 +19,7 @@ namespace {
 constexpr const char* kVariable = "CRVN_NRWAPIS_TRACE_DIR";
 
 class TraceTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         m_dir = testsys::make_temp_dir();
         ASSERT_FALSE(m_dir.empty());
@@ -71,7 +71,8 @@ TEST_F(TraceTest, ScopeWritesEnteringDetailAndExitingLines) {
                                         "NRWScc_Impl::NRWScc_Impl::Initialize::Exiting"}),
               trace_lines());
     const std::string name = trace_files(m_dir).at(0).filename().string();
-    EXPECT_TRUE(std::regex_match(name, std::regex("nrwapis_log_d[0-2][0-9][0-5][0-9][0-6][0-9]\\.txt")))
+    EXPECT_TRUE(
+        std::regex_match(name, std::regex("nrwapis_log_d[0-2][0-9][0-5][0-9][0-6][0-9]\\.txt")))
         << name;
 }
 
@@ -95,7 +96,8 @@ TEST_F(TraceTest, FolderEndingInASeparatorIsUsedAsBuilt) {
 
 TEST_F(TraceTest, PathTooLongForItsBufferLeavesTracingOff) {
     std::string deep = m_dir;
-    while (deep.size() < 240) deep += "/" + std::string(std::min<std::size_t>(20, 240 - deep.size()), 'd');
+    while (deep.size() < 240)
+        deep += "/" + std::string(std::min<std::size_t>(20, 240 - deep.size()), 'd');
     fs::create_directories(deep);
     testsys::set_env(kVariable, deep);
     { NRWAPIS_Tracer("m", "c", "f").writeTrace("x"); }

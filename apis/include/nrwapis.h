@@ -30,38 +30,34 @@ NRWAPIS_API int NRWAPIS_CALL nrw_api_add(NRWAPIS_Session* session, nrw_hwnd hwnd
                                          const char** files, int count, int mode, long options,
                                          const char* comment, int* statuses, char** op_msg);
 NRWAPIS_API int NRWAPIS_CALL nrw_api_checkin(NRWAPIS_Session* session, nrw_hwnd hwnd,
-                                             const char** files, int count, int mode,
-                                             long options, const char* comment, int* statuses,
-                                             char** op_msg);
+                                             const char** files, int count, int mode, long options,
+                                             const char* comment, int* statuses, char** op_msg);
 NRWAPIS_API int NRWAPIS_CALL nrw_api_checkout(NRWAPIS_Session* session, nrw_hwnd hwnd,
-                                              const char** files, int count, int mode,
-                                              long options, const char* comment, int* statuses,
-                                              char** op_msg);
+                                              const char** files, int count, int mode, long options,
+                                              const char* comment, int* statuses, char** op_msg);
 NRWAPIS_API int NRWAPIS_CALL nrw_api_cancel(NRWAPIS_Session* session, nrw_hwnd hwnd,
-                                            const char** files, int count, int mode,
-                                            long options, int* statuses, char** op_msg);
+                                            const char** files, int count, int mode, long options,
+                                            int* statuses, char** op_msg);
 NRWAPIS_API int NRWAPIS_CALL nrw_api_rename(NRWAPIS_Session* session, nrw_hwnd hwnd,
-                                            const char** files, int count,
-                                            const char** new_names, int mode, long options,
-                                            const char* comment, int* statuses, char** op_msg);
+                                            const char** files, int count, const char** new_names,
+                                            int mode, long options, const char* comment,
+                                            int* statuses, char** op_msg);
 NRWAPIS_API int NRWAPIS_CALL nrw_api_remove(NRWAPIS_Session* session, nrw_hwnd hwnd,
-                                            const char** files, int count, int mode,
-                                            long options, const char* comment, int* statuses,
-                                            char** op_msg);
-NRWAPIS_API int NRWAPIS_CALL nrw_api_query(NRWAPIS_Session* session, const char* path,
-                                           long options, long* result);
-NRWAPIS_API int NRWAPIS_CALL nrw_api_compare_with_pred(NRWAPIS_Session* session,
-                                                       const char* path);
+                                            const char** files, int count, int mode, long options,
+                                            const char* comment, int* statuses, char** op_msg);
+NRWAPIS_API int NRWAPIS_CALL nrw_api_query(NRWAPIS_Session* session, const char* path, long options,
+                                           long* result);
+NRWAPIS_API int NRWAPIS_CALL nrw_api_compare_with_pred(NRWAPIS_Session* session, const char* path);
 NRWAPIS_API int NRWAPIS_CALL nrw_api_history(NRWAPIS_Session* session, const char* path);
 NRWAPIS_API int NRWAPIS_CALL nrw_api_property(NRWAPIS_Session* session, nrw_hwnd hwnd,
                                               const char* path);
 NRWAPIS_API int NRWAPIS_CALL nrw_api_launch_nrw(NRWAPIS_Session* session);
 NRWAPIS_API int NRWAPIS_CALL nrw_api_update(NRWAPIS_Session* session, nrw_hwnd hwnd,
-                                            const char** files, int count, int mode,
-                                            long options, int* statuses, char** op_msg);
+                                            const char** files, int count, int mode, long options,
+                                            int* statuses, char** op_msg);
 NRWAPIS_API int NRWAPIS_CALL nrw_api_restore(NRWAPIS_Session* session, nrw_hwnd hwnd,
-                                             const char** files, int count, int mode,
-                                             long options, int* statuses, char** op_msg);
+                                             const char** files, int count, int mode, long options,
+                                             int* statuses, char** op_msg);
 NRWAPIS_API int NRWAPIS_CALL nrw_api_refresh(NRWAPIS_Session* session, nrw_hwnd hwnd,
                                              const char* path, int mode, long options);
 NRWAPIS_API int NRWAPIS_CALL nrw_api_vtree(NRWAPIS_Session* session, const char* path);

@@ -9,7 +9,7 @@
 #include "nrwapis_export.h"
 
 class NRWAPIS_API NRWAPIS_Tracer {
-public:
+  public:
     // Writes "<module>::<class>::<method>::Entering" when tracing is on.
     NRWAPIS_Tracer(const char* module_name, const char* class_name, const char* method_name);
     // Writes the matching "Exiting" line.
@@ -20,7 +20,8 @@ public:
 #if defined(__GNUC__) && !defined(_WIN32)
     __attribute__((format(printf, 2, 3)))
 #endif
-    void writeTrace(const char* format, ...);
+    void
+    writeTrace(const char* format, ...);
 
     // Closes the trace file; nothing is traced again in this process.
     static void close_file();
@@ -31,7 +32,7 @@ public:
     static FILE* m_fd;
     static char* trace_dir;
 
-private:
+  private:
     static void open_trace_file();
 
     const char* m_module;

@@ -128,7 +128,9 @@ int nrw_api_get_bg_process_id(NRWAPIS_Session* session) {
     }
 }
 
-void nrw_api_free_op_msg(char* msg) { delete[] msg; }
+void nrw_api_free_op_msg(char* msg) {
+    delete[] msg;
+}
 
 int nrw_api_add(NRWAPIS_Session* session, nrw_hwnd hwnd, const char** files, int count, int mode,
                 long options, const char* comment, int* statuses, char** op_msg) {
@@ -148,8 +150,8 @@ int nrw_api_checkout(NRWAPIS_Session* session, nrw_hwnd hwnd, const char** files
                                                 statuses, op_msg));
 }
 
-int nrw_api_cancel(NRWAPIS_Session* session, nrw_hwnd hwnd, const char** files, int count,
-                   int mode, long options, int* statuses, char** op_msg) {
+int nrw_api_cancel(NRWAPIS_Session* session, nrw_hwnd hwnd, const char** files, int count, int mode,
+                   long options, int* statuses, char** op_msg) {
     return dispatch(session, file_set_operation(3, hwnd, files, count, mode, options, nullptr,
                                                 statuses, op_msg));
 }
@@ -165,8 +167,8 @@ int nrw_api_rename(NRWAPIS_Session* session, nrw_hwnd hwnd, const char** files, 
     return dispatch(session, op);
 }
 
-int nrw_api_remove(NRWAPIS_Session* session, nrw_hwnd hwnd, const char** files, int count,
-                   int mode, long options, const char* comment, int* statuses, char** op_msg) {
+int nrw_api_remove(NRWAPIS_Session* session, nrw_hwnd hwnd, const char** files, int count, int mode,
+                   long options, const char* comment, int* statuses, char** op_msg) {
     return dispatch(session, file_set_operation(5, hwnd, files, count, mode, options, comment,
                                                 statuses, op_msg));
 }
@@ -197,10 +199,12 @@ int nrw_api_property(NRWAPIS_Session* session, nrw_hwnd hwnd, const char* path) 
     return dispatch(session, op);
 }
 
-int nrw_api_launch_nrw(NRWAPIS_Session* session) { return dispatch(session, Operation{10}); }
+int nrw_api_launch_nrw(NRWAPIS_Session* session) {
+    return dispatch(session, Operation{10});
+}
 
-int nrw_api_update(NRWAPIS_Session* session, nrw_hwnd hwnd, const char** files, int count,
-                   int mode, long options, int* statuses, char** op_msg) {
+int nrw_api_update(NRWAPIS_Session* session, nrw_hwnd hwnd, const char** files, int count, int mode,
+                   long options, int* statuses, char** op_msg) {
     return dispatch(session, file_set_operation(11, hwnd, files, count, mode, options, nullptr,
                                                 statuses, op_msg));
 }
@@ -238,10 +242,12 @@ int nrw_api_deliver(NRWAPIS_Session* session, const char* path, const char* stre
     return dispatch(session, op);
 }
 
-int nrw_api_find_merge(NRWAPIS_Session* session) { return dispatch(session, Operation{16}); }
+int nrw_api_find_merge(NRWAPIS_Session* session) {
+    return dispatch(session, Operation{16});
+}
 
-int nrw_api_rebase(NRWAPIS_Session* session, const char* path, const char* stream,
-                   const char* view, long options) {
+int nrw_api_rebase(NRWAPIS_Session* session, const char* path, const char* stream, const char* view,
+                   long options) {
     if (!nrwapis::is_safe_text(stream) || !nrwapis::is_safe_text(view)) return 1;
     const NRWAPIS_CustomRebaseRequest rebase(stream, view);
     const char* path_set[] = {path};

@@ -7,7 +7,7 @@
 namespace nrwapis {
 
 class ResponseFramer {
-public:
+  public:
     static constexpr std::size_t kMaxResponseBytes = 16u * 1024u * 1024u;
     enum class State { need_more, complete, too_large };
 
@@ -17,9 +17,9 @@ public:
     State append(const char* data, std::size_t size);
     State state() const { return m_state; }
 
-private:
+  private:
     std::string& m_text;
-    std::size_t m_first;     // where this response starts in m_text
+    std::size_t m_first;        // where this response starts in m_text
     std::size_t m_scanned = 0;  // bytes of this response already searched for the tag
     State m_state = State::need_more;
 };

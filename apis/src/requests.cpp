@@ -35,7 +35,9 @@ void append_name_set(std::string& out, const char* const* names, std::int32_t co
     }
 }
 
-bool contains(const char* value, const char* needle) { return std::strstr(value, needle) != nullptr; }
+bool contains(const char* value, const char* needle) {
+    return std::strstr(value, needle) != nullptr;
+}
 
 }  // namespace
 
@@ -96,7 +98,9 @@ void NRWAPIS_Request::encode_common(std::string& out) const {
     if (m_custom != nullptr) m_custom->encode(out);
 }
 
-void NRWAPIS_Request::encode_end(std::string& out) const { out += "<request_end>\n"; }
+void NRWAPIS_Request::encode_end(std::string& out) const {
+    out += "<request_end>\n";
+}
 
 NRWAPIS_GraphicalRequest::NRWAPIS_GraphicalRequest(nrwapis::Window win_handle, std::int32_t op_id,
                                                    const char* const* files,
@@ -121,8 +125,7 @@ void NRWAPIS_GraphicalRequest::encode(std::string& out) const {
 NRWAPIS_NonGraphicalRequest::NRWAPIS_NonGraphicalRequest(std::int32_t op_id,
                                                          const char* const* files,
                                                          std::int32_t file_count,
-                                                         std::int32_t options,
-                                                         const char* comments,
+                                                         std::int32_t options, const char* comments,
                                                          const NRWAPIS_CustomRequest* custom)
     : NRWAPIS_Request(op_id, files, file_count, options, custom), m_comments(comments) {}
 NRWAPIS_NonGraphicalRequest::~NRWAPIS_NonGraphicalRequest() = default;
@@ -160,16 +163,21 @@ std::unique_ptr<NRWAPIS_Request> NRWAPIS_RequestFactory::create_request(
 
 namespace nrwapis {
 
-bool is_safe_text(const char* value) { return value == nullptr || !contains(value, "<request_end>"); }
+bool is_safe_text(const char* value) {
+    return value == nullptr || !contains(value, "<request_end>");
+}
 
 bool are_safe_names(const char* const* names, int count) {
     if (count > 0 && names == nullptr) return false;
     for (int i = 0; i < count; ++i) {
-        if (names[i] == nullptr || !is_safe_text(names[i]) || contains(names[i], "<>")) return false;
+        if (names[i] == nullptr || !is_safe_text(names[i]) || contains(names[i], "<>"))
+            return false;
     }
     return true;
 }
 
-bool is_request_mode(int mode) { return mode == 0 || mode == 1 || mode == 2; }
+bool is_request_mode(int mode) {
+    return mode == 0 || mode == 1 || mode == 2;
+}
 
 }  // namespace nrwapis

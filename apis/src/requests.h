@@ -11,47 +11,47 @@ using Window = void*;
 
 // Operation-specific sections that follow the file set (and the options).
 class NRWAPIS_CustomRequest {
-public:
+  public:
     virtual void encode(std::string& out) const = 0;
     virtual ~NRWAPIS_CustomRequest();
 };
 
 class NRWAPIS_CustomDeliverRequest : public NRWAPIS_CustomRequest {
-public:
+  public:
     NRWAPIS_CustomDeliverRequest(const char* stream, const char* target, const char* to_view);
     void encode(std::string& out) const override;
     ~NRWAPIS_CustomDeliverRequest() override;
 
-private:
+  private:
     const char* m_stream;
     const char* m_target;
     const char* m_toview;
 };
 
 class NRWAPIS_CustomRebaseRequest : public NRWAPIS_CustomRequest {
-public:
+  public:
     NRWAPIS_CustomRebaseRequest(const char* stream, const char* view);
     void encode(std::string& out) const override;
     ~NRWAPIS_CustomRebaseRequest() override;
 
-private:
+  private:
     const char* m_stream;
     const char* m_view;
 };
 
 class NRWAPIS_CustomRenameRequest : public NRWAPIS_CustomRequest {
-public:
+  public:
     NRWAPIS_CustomRenameRequest(const char* const* new_names, std::int32_t count);
     void encode(std::string& out) const override;
     ~NRWAPIS_CustomRenameRequest() override;
 
-private:
+  private:
     const char* const* m_new_names;
     std::int32_t m_count;
 };
 
 class NRWAPIS_Request {
-public:
+  public:
     NRWAPIS_Request(std::int32_t op_id, const char* const* files, std::int32_t file_count,
                     std::int32_t options, const NRWAPIS_CustomRequest* custom);
     // Appends the whole request text to `out`; never clears it.
@@ -61,7 +61,7 @@ public:
     void encode_common(std::string& out) const;
     void encode_end(std::string& out) const;
 
-protected:
+  protected:
     std::int32_t m_op_id;
     const char* const* m_files;
     std::int32_t m_file_count;
@@ -70,33 +70,33 @@ protected:
 };
 
 class NRWAPIS_GraphicalRequest : public NRWAPIS_Request {
-public:
+  public:
     NRWAPIS_GraphicalRequest(nrwapis::Window win_handle, std::int32_t op_id,
                              const char* const* files, std::int32_t file_count, std::int32_t mode,
                              std::int32_t options, const NRWAPIS_CustomRequest* custom);
     void encode(std::string& out) const override;
     ~NRWAPIS_GraphicalRequest() override;
 
-private:
+  private:
     std::int32_t m_mode;
     nrwapis::Window m_win_handle;
 };
 
 class NRWAPIS_NonGraphicalRequest : public NRWAPIS_Request {
-public:
+  public:
     NRWAPIS_NonGraphicalRequest(std::int32_t op_id, const char* const* files,
-                                std::int32_t file_count, std::int32_t options,
-                                const char* comments, const NRWAPIS_CustomRequest* custom);
+                                std::int32_t file_count, std::int32_t options, const char* comments,
+                                const NRWAPIS_CustomRequest* custom);
     void encode(std::string& out) const override;
     ~NRWAPIS_NonGraphicalRequest() override;
 
-private:
+  private:
     const char* m_comments;
 };
 
 // Stateless; one per process.
 class NRWAPIS_RequestFactory {
-public:
+  public:
     static NRWAPIS_RequestFactory* instance();
     // None for a mode other than 0, 1 or 2, or when memory runs out.
     std::unique_ptr<NRWAPIS_Request> create_request(std::int32_t mode, nrwapis::Window hwnd,

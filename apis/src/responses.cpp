@@ -50,8 +50,12 @@ char* copy_message(std::string_view message) {
 }  // namespace
 
 namespace nrwapis {
-bool read_int(std::string_view& in, int& value) { return read_number(in, value); }
-bool read_long(std::string_view& in, long& value) { return read_number(in, value); }
+bool read_int(std::string_view& in, int& value) {
+    return read_number(in, value);
+}
+bool read_long(std::string_view& in, long& value) {
+    return read_number(in, value);
+}
 }  // namespace nrwapis
 
 int extract_section(std::string_view text, std::string_view start_tag, std::string_view end_tag,
@@ -145,7 +149,8 @@ std::unique_ptr<NRWAPIS_Response> NRWAPIS_ResponseFactory::create_response(int m
         case 2:
             return std::unique_ptr<NRWAPIS_Response>(new (std::nothrow) NRWAPIS_GraphicalResponse);
         case 1:
-            return std::unique_ptr<NRWAPIS_Response>(new (std::nothrow) NRWAPIS_NonGraphicalResponse);
+            return std::unique_ptr<NRWAPIS_Response>(new (std::nothrow)
+                                                         NRWAPIS_NonGraphicalResponse);
         default:
             return nullptr;
     }

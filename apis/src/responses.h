@@ -8,23 +8,23 @@
 
 // The operation-specific part of a response.
 class NRWAPIS_CustomResponse {
-public:
+  public:
     virtual int decode(const std::string& text) = 0;
     virtual ~NRWAPIS_CustomResponse();
 };
 
 class NRWAPIS_CustomQueryResponse : public NRWAPIS_CustomResponse {
-public:
+  public:
     explicit NRWAPIS_CustomQueryResponse(long* result);
     int decode(const std::string& text) override;
     ~NRWAPIS_CustomQueryResponse() override;
 
-private:
+  private:
     long* m_result;
 };
 
 class NRWAPIS_Response {
-public:
+  public:
     virtual int decode(const std::string& text, int count, int* statuses, char** op_msg,
                        NRWAPIS_CustomResponse* custom) = 0;
     virtual ~NRWAPIS_Response();
@@ -36,14 +36,14 @@ public:
 };
 
 class NRWAPIS_GraphicalResponse : public NRWAPIS_Response {
-public:
+  public:
     int decode(const std::string& text, int count, int* statuses, char** op_msg,
                NRWAPIS_CustomResponse* custom) override;
     ~NRWAPIS_GraphicalResponse() override;
 };
 
 class NRWAPIS_NonGraphicalResponse : public NRWAPIS_Response {
-public:
+  public:
     int decode(const std::string& text, int count, int* statuses, char** op_msg,
                NRWAPIS_CustomResponse* custom) override;
     ~NRWAPIS_NonGraphicalResponse() override;
@@ -51,7 +51,7 @@ public:
 
 // Stateless; one per process.
 class NRWAPIS_ResponseFactory {
-public:
+  public:
     static NRWAPIS_ResponseFactory* instance();
     // None for a mode other than 0, 1 or 2, or when memory runs out.
     std::unique_ptr<NRWAPIS_Response> create_response(int mode) const;

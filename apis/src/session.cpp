@@ -11,7 +11,9 @@ namespace {
 constexpr std::size_t kReadChunk = 4096;
 }
 
-NRWAPIS_Session::~NRWAPIS_Session() { shut_down(); }
+NRWAPIS_Session::~NRWAPIS_Session() {
+    shut_down();
+}
 
 int NRWAPIS_Session::run_operation(int code, const char* const* files, int count, int mode,
                                    nrwapis::Window hwnd, long options, const char* comment,
@@ -20,8 +22,8 @@ int NRWAPIS_Session::run_operation(int code, const char* const* files, int count
     if (m_reqFactory == nullptr || m_respFactory == nullptr) return 1;
     std::string request_text;
     {
-        auto request = m_reqFactory->create_request(mode, hwnd, code, files, count, options, comment,
-                                                    custom_request);
+        auto request = m_reqFactory->create_request(mode, hwnd, code, files, count, options,
+                                                    comment, custom_request);
         if (!request) return 1;
         request->encode(request_text);
     }
@@ -69,7 +71,8 @@ void NRWAPIS_Session::discard_waiting_bytes() {
     char scratch[kReadChunk];
     for (std::size_t waiting = platform::bytes_available(m_respRead); waiting > 0;
          waiting = platform::bytes_available(m_respRead)) {
-        if (platform::read_some(m_respRead, scratch, std::min(waiting, sizeof(scratch))) <= 0) return;
+        if (platform::read_some(m_respRead, scratch, std::min(waiting, sizeof(scratch))) <= 0)
+            return;
     }
 }
 
@@ -113,7 +116,9 @@ void NRWAPIS_Session::take_waiting_bytes(nrwapis::ResponseFramer& framer) {
     }
 }
 
-void NRWAPIS_Session::end_helper() { platform::terminate(m_procInfo); }
+void NRWAPIS_Session::end_helper() {
+    platform::terminate(m_procInfo);
+}
 
 void NRWAPIS_Session::close_helper_handles() {
     m_respRead.reset();

@@ -9,7 +9,7 @@
 #include "responses.h"
 
 class NRWAPIS_Session {
-public:
+  public:
     NRWAPIS_Session() = default;
     ~NRWAPIS_Session();
     NRWAPIS_Session(const NRWAPIS_Session&) = delete;
@@ -30,7 +30,7 @@ public:
 
     int helper_process_id() const { return m_procInfo.process_id; }
 
-private:
+  private:
     void close_helper_handles();
     void discard_waiting_bytes();
     void take_waiting_bytes(nrwapis::ResponseFramer& framer);

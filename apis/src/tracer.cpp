@@ -27,10 +27,16 @@ std::mutex& trace_lock() {
 }
 
 // The flags are read without the lock on the hot path; atomic access keeps that sound.
-bool load(const bool& flag) { return __atomic_load_n(&flag, __ATOMIC_ACQUIRE); }
-void store(bool& flag, bool value) { __atomic_store_n(&flag, value, __ATOMIC_RELEASE); }
+bool load(const bool& flag) {
+    return __atomic_load_n(&flag, __ATOMIC_ACQUIRE);
+}
+void store(bool& flag, bool value) {
+    __atomic_store_n(&flag, value, __ATOMIC_RELEASE);
+}
 
-bool tracing() { return load(NRWAPIS_Tracer::trace_on) && load(NRWAPIS_Tracer::file_opened); }
+bool tracing() {
+    return load(NRWAPIS_Tracer::trace_on) && load(NRWAPIS_Tracer::file_opened);
+}
 
 std::string line_prefix(const char* module_name, const char* class_name, const char* method) {
     std::string line;

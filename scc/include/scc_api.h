@@ -163,15 +163,14 @@ SCC_API SCCRTN SCC_CALL SccInitialize(LPVOID* ppContext, HWND hWnd, LPCSTR lpCal
                                       LPSTR lpSccName, LPLONG lpSccCaps, LPSTR lpAuxPathLabel,
                                       LPLONG pnCheckoutCommentLen, LPLONG pnCommentLen);
 SCC_API SCCRTN SCC_CALL SccUninitialize(LPVOID pContext);
-SCC_API SCCRTN SCC_CALL SccOpenProject(LPVOID pContext, HWND hWnd, LPSTR lpUser,
-                                       LPSTR lpProjName, LPCSTR lpLocalProjPath,
-                                       LPSTR lpAuxProjPath, LPCSTR lpComment,
-                                       LPTEXTOUTPROC lpTextOutProc, LONG dwFlags);
+SCC_API SCCRTN SCC_CALL SccOpenProject(LPVOID pContext, HWND hWnd, LPSTR lpUser, LPSTR lpProjName,
+                                       LPCSTR lpLocalProjPath, LPSTR lpAuxProjPath,
+                                       LPCSTR lpComment, LPTEXTOUTPROC lpTextOutProc, LONG dwFlags);
 SCC_API SCCRTN SCC_CALL SccCloseProject(LPVOID pContext);
 SCC_API SCCRTN SCC_CALL SccCheckout(LPVOID pContext, HWND hWnd, LONG nFiles, LPCSTR* lpFileNames,
                                     LPCSTR lpComment, LONG fOptions, LPVOID pvOptions);
-SCC_API SCCRTN SCC_CALL SccUncheckout(LPVOID pContext, HWND hWnd, LONG nFiles,
-                                      LPCSTR* lpFileNames, LONG fOptions, LPVOID pvOptions);
+SCC_API SCCRTN SCC_CALL SccUncheckout(LPVOID pContext, HWND hWnd, LONG nFiles, LPCSTR* lpFileNames,
+                                      LONG fOptions, LPVOID pvOptions);
 SCC_API SCCRTN SCC_CALL SccCheckin(LPVOID pContext, HWND hWnd, LONG nFiles, LPCSTR* lpFileNames,
                                    LPCSTR lpComment, LONG fOptions, LPVOID pvOptions);
 SCC_API SCCRTN SCC_CALL SccAdd(LPVOID pContext, HWND hWnd, LONG nFiles, LPCSTR* lpFileNames,
@@ -193,15 +192,14 @@ SCC_API SCCRTN SCC_CALL SccDirQueryInfo(LPVOID pContext, LONG nDirs, LPCSTR* lpD
 SCC_API SCCRTN SCC_CALL SccGetEvents(LPVOID pContext, LPSTR lpFileName, LPLONG lpStatus,
                                      LPLONG pnEventsRemaining);
 SCC_API SCCRTN SCC_CALL SccRunScc(LPVOID pContext, HWND hWnd, LONG nFiles, LPCSTR* lpFileNames);
-SCC_API SCCRTN SCC_CALL SccGetProjPath(LPVOID pContext, HWND hWnd, LPSTR lpUser,
-                                       LPSTR lpProjName, LPSTR lpLocalPath, LPSTR lpAuxProjPath,
+SCC_API SCCRTN SCC_CALL SccGetProjPath(LPVOID pContext, HWND hWnd, LPSTR lpUser, LPSTR lpProjName,
+                                       LPSTR lpLocalPath, LPSTR lpAuxProjPath,
                                        BOOL bAllowChangePath, LPBOOL pbNew);
-SCC_API SCCRTN SCC_CALL SccGetCommandOptions(LPVOID pContext, HWND hWnd,
-                                             enum SCCCOMMAND iCommand, LPCMDOPTS* ppvOptions);
+SCC_API SCCRTN SCC_CALL SccGetCommandOptions(LPVOID pContext, HWND hWnd, enum SCCCOMMAND iCommand,
+                                             LPCMDOPTS* ppvOptions);
 SCC_API SCCRTN SCC_CALL SccBeginBatch(void);
 SCC_API SCCRTN SCC_CALL SccEndBatch(void);
-SCC_API SCCRTN SCC_CALL SccRename(LPVOID pContext, HWND hWnd, LPCSTR lpFileName,
-                                  LPCSTR lpNewName);
+SCC_API SCCRTN SCC_CALL SccRename(LPVOID pContext, HWND hWnd, LPCSTR lpFileName, LPCSTR lpNewName);
 SCC_API SCCRTN SCC_CALL SccAddFromScc(LPVOID pContext, HWND hWnd, LPLONG pnFiles,
                                       LPCSTR** lplpFileNames);
 SCC_API SCCRTN SCC_CALL SccProperties(LPVOID pContext, HWND hWnd, LPCSTR lpFileName);
@@ -231,12 +229,11 @@ SCC_API SCCRTN SCC_CALL SccGetExtendedCapabilities(LPVOID pContext, LONG lSccExC
 SCC_API SCCRTN SCC_CALL SccEnumChangedFiles(LPVOID pContext, HWND hWnd, LONG nFiles,
                                             LPCSTR* lpFileNames, LONG* plIsFileDifferent);
 SCC_API SCCRTN SCC_CALL SccAddFilesFromSCC(LPVOID pContext, HWND hWnd, LPSTR lpUser,
-                                           LPSTR lpAuxProjPath, LONG nFiles,
-                                           LPCSTR* lpFilePaths, LPCSTR lpDestination,
-                                           LPCSTR lpComment, LPBOOL pbResults);
-SCC_API SCCRTN SCC_CALL SccRemoveDir(LPVOID pContext, HWND hWnd, LPSTR lpUser,
-                                     LPCSTR lpDirPath, LPCSTR lpComment, LONG fOptions,
-                                     LPVOID pvOptions);
+                                           LPSTR lpAuxProjPath, LONG nFiles, LPCSTR* lpFilePaths,
+                                           LPCSTR lpDestination, LPCSTR lpComment,
+                                           LPBOOL pbResults);
+SCC_API SCCRTN SCC_CALL SccRemoveDir(LPVOID pContext, HWND hWnd, LPSTR lpUser, LPCSTR lpDirPath,
+                                     LPCSTR lpComment, LONG fOptions, LPVOID pvOptions);
 
 #ifdef __cplusplus
 }

@@ -11,7 +11,7 @@ namespace {
 // Providers handed to the host and not yet uninitialized. A context that is not
 // among them is refused instead of being called through.
 class LiveProviders {
-public:
+  public:
     void add(NRWScc_Base* provider) {
         std::lock_guard<std::mutex> guard(m_lock);
         m_live.insert(provider);
@@ -26,7 +26,7 @@ public:
         return found != m_live.end() ? *found : nullptr;
     }
 
-private:
+  private:
     std::mutex m_lock;
     std::set<NRWScc_Base*> m_live;
 };
@@ -59,7 +59,9 @@ bool sound_file_list(LONG count, LPCSTR* names) {
 
 extern "C" {
 
-LONG SCC_CALL SccGetVersion(void) { return nrwscc::kApiVersion; }
+LONG SCC_CALL SccGetVersion(void) {
+    return nrwscc::kApiVersion;
+}
 
 SCCRTN SCC_CALL SccInitialize(LPVOID* ppContext, HWND hWnd, LPCSTR lpCallerName, LPSTR lpSccName,
                               LPLONG lpSccCaps, LPSTR lpAuxPathLabel, LPLONG pnCheckoutCommentLen,
@@ -69,9 +71,9 @@ SCCRTN SCC_CALL SccInitialize(LPVOID* ppContext, HWND hWnd, LPCSTR lpCallerName,
     try {
         NRWScc_Impl* provider = NRWScc_Impl::createProvider();
         if (provider == nullptr) return SCC_E_INITIALIZEFAILED;
-        const SCCRTN result = provider->Initialize(hWnd, lpCallerName, lpSccName, lpSccCaps,
-                                                   lpAuxPathLabel, pnCheckoutCommentLen,
-                                                   pnCommentLen);
+        const SCCRTN result =
+            provider->Initialize(hWnd, lpCallerName, lpSccName, lpSccCaps, lpAuxPathLabel,
+                                 pnCheckoutCommentLen, pnCommentLen);
         if (result < 0) {
             delete provider;
             return result;
@@ -148,8 +150,8 @@ SCCRTN SCC_CALL SccRemove(LPVOID pContext, HWND hWnd, LONG nFiles, LPCSTR* lpFil
     });
 }
 
-SCCRTN SCC_CALL SccGet(LPVOID pContext, HWND hWnd, LONG nFiles, LPCSTR* lpFileNames,
-                       LONG fOptions, LPVOID pvOptions) {
+SCCRTN SCC_CALL SccGet(LPVOID pContext, HWND hWnd, LONG nFiles, LPCSTR* lpFileNames, LONG fOptions,
+                       LPVOID pvOptions) {
     if (!sound_file_list(nFiles, lpFileNames)) return SCC_E_UNKNOWNERROR;
     return forward(pContext, [&](NRWScc_Base& p) {
         return p.Get(hWnd, nFiles, lpFileNames, fOptions, pvOptions);
@@ -162,7 +164,9 @@ SCCRTN SCC_CALL SccDiff(LPVOID pContext, HWND hWnd, LPCSTR lpFileName, LONG fOpt
                    [&](NRWScc_Base& p) { return p.Diff(hWnd, lpFileName, fOptions, pvOptions); });
 }
 
-SCCRTN SCC_CALL SccDirDiff(LPVOID, HWND, LPCSTR, LONG, LPVOID) { return SCC_OK; }
+SCCRTN SCC_CALL SccDirDiff(LPVOID, HWND, LPCSTR, LONG, LPVOID) {
+    return SCC_OK;
+}
 
 SCCRTN SCC_CALL SccHistory(LPVOID pContext, HWND hWnd, LONG nFiles, LPCSTR* lpFileNames,
                            LONG fOptions, LPVOID pvOptions) {
@@ -178,8 +182,7 @@ SCCRTN SCC_CALL SccQueryInfo(LPVOID pContext, LONG nFiles, LPCSTR* lpFileNames, 
                    [&](NRWScc_Base& p) { return p.QueryInfo(nFiles, lpFileNames, lpStatus); });
 }
 
-SCCRTN SCC_CALL SccDirQueryInfo(LPVOID pContext, LONG nDirs, LPCSTR* lpDirNames,
-                                LPLONG lpStatus) {
+SCCRTN SCC_CALL SccDirQueryInfo(LPVOID pContext, LONG nDirs, LPCSTR* lpDirNames, LPLONG lpStatus) {
     return forward(pContext,
                    [&](NRWScc_Base& p) { return p.DirQueryInfo(nDirs, lpDirNames, lpStatus); });
 }
@@ -200,28 +203,30 @@ SCCRTN SCC_CALL SccGetProjPath(LPVOID pContext, HWND hWnd, LPSTR lpUser, LPSTR l
                                LPSTR lpLocalPath, LPSTR lpAuxProjPath, BOOL bAllowChangePath,
                                LPBOOL pbNew) {
     return forward(pContext, [&](NRWScc_Base& p) {
-        return p.GetProjPath(hWnd, lpUser, lpProjName, lpLocalPath, lpAuxProjPath,
-                             bAllowChangePath, pbNew);
+        return p.GetProjPath(hWnd, lpUser, lpProjName, lpLocalPath, lpAuxProjPath, bAllowChangePath,
+                             pbNew);
     });
 }
 
 SCCRTN SCC_CALL SccGetCommandOptions(LPVOID pContext, HWND hWnd, enum SCCCOMMAND iCommand,
                                      LPCMDOPTS* ppvOptions) {
-    return forward(pContext, [&](NRWScc_Base& p) {
-        return p.GetCommandOptions(hWnd, iCommand, ppvOptions);
-    });
+    return forward(pContext,
+                   [&](NRWScc_Base& p) { return p.GetCommandOptions(hWnd, iCommand, ppvOptions); });
 }
 
-SCCRTN SCC_CALL SccBeginBatch(void) { return SCC_OK; }
+SCCRTN SCC_CALL SccBeginBatch(void) {
+    return SCC_OK;
+}
 
-SCCRTN SCC_CALL SccEndBatch(void) { return SCC_OK; }
+SCCRTN SCC_CALL SccEndBatch(void) {
+    return SCC_OK;
+}
 
 SCCRTN SCC_CALL SccRename(LPVOID pContext, HWND hWnd, LPCSTR lpFileName, LPCSTR lpNewName) {
     return forward(pContext, [&](NRWScc_Base& p) { return p.Rename(hWnd, lpFileName, lpNewName); });
 }
 
-SCCRTN SCC_CALL SccAddFromScc(LPVOID pContext, HWND hWnd, LPLONG pnFiles,
-                              LPCSTR** lplpFileNames) {
+SCCRTN SCC_CALL SccAddFromScc(LPVOID pContext, HWND hWnd, LPLONG pnFiles, LPCSTR** lplpFileNames) {
     return forward(pContext,
                    [&](NRWScc_Base& p) { return p.AddFromScc(hWnd, pnFiles, lplpFileNames); });
 }
@@ -231,8 +236,8 @@ SCCRTN SCC_CALL SccProperties(LPVOID pContext, HWND hWnd, LPCSTR lpFileName) {
 }
 
 SCCRTN SCC_CALL SccPopulateList(LPVOID pContext, enum SCCCOMMAND nCommand, LONG nFiles,
-                                LPCSTR* lpFileNames, POPLISTFUNC pfnPopulate,
-                                LPVOID pvCallerData, LPLONG lpStatus, LONG fOptions) {
+                                LPCSTR* lpFileNames, POPLISTFUNC pfnPopulate, LPVOID pvCallerData,
+                                LPLONG lpStatus, LONG fOptions) {
     return forward(pContext, [&](NRWScc_Base& p) {
         return p.PopulateList(nCommand, nFiles, lpFileNames, pfnPopulate, pvCallerData, lpStatus,
                               fOptions);
@@ -251,11 +256,17 @@ SCCRTN SCC_CALL SccGetParentProjectPath(LPVOID, HWND, LPSTR, LPCSTR, LPSTR, LPST
     return SCC_OK;
 }
 
-SCCRTN SCC_CALL SccIsMultiCheckoutEnabled(LPVOID, LPBOOL) { return SCC_OK; }
+SCCRTN SCC_CALL SccIsMultiCheckoutEnabled(LPVOID, LPBOOL) {
+    return SCC_OK;
+}
 
-SCCRTN SCC_CALL SccWillCreateSccFile(LPVOID, LONG, LPCSTR*, LPBOOL) { return SCC_OK; }
+SCCRTN SCC_CALL SccWillCreateSccFile(LPVOID, LONG, LPCSTR*, LPBOOL) {
+    return SCC_OK;
+}
 
-SCCRTN SCC_CALL SccBackgroundGet(LPVOID, LONG, LPCSTR*, LONG, LONG) { return SCC_OK; }
+SCCRTN SCC_CALL SccBackgroundGet(LPVOID, LONG, LPCSTR*, LONG, LONG) {
+    return SCC_OK;
+}
 
 SCCRTN SCC_CALL SccPopulateDirList(LPVOID pContext, LONG nDirs, LPCSTR* lpDirPaths,
                                    POPDIRLISTFUNC pfnPopulate, LPVOID pvCallerData, LONG dwFlags) {
@@ -264,22 +275,30 @@ SCCRTN SCC_CALL SccPopulateDirList(LPVOID pContext, LONG nDirs, LPCSTR* lpDirPat
     });
 }
 
-SCCRTN SCC_CALL SccQueryChanges(LPVOID, LONG, LPCSTR*, QUERYCHANGESFUNC, LPVOID) { return SCC_OK; }
+SCCRTN SCC_CALL SccQueryChanges(LPVOID, LONG, LPCSTR*, QUERYCHANGESFUNC, LPVOID) {
+    return SCC_OK;
+}
 
-SCCRTN SCC_CALL SccGetUserOption(LPVOID, LONG, LPLONG) { return SCC_OK; }
+SCCRTN SCC_CALL SccGetUserOption(LPVOID, LONG, LPLONG) {
+    return SCC_OK;
+}
 
 SCCRTN SCC_CALL SccGetExtendedCapabilities(LPVOID, LONG, LPBOOL lpbSupported) {
     if (lpbSupported != nullptr) *lpbSupported = 0;
     return SCC_OK;
 }
 
-SCCRTN SCC_CALL SccEnumChangedFiles(LPVOID, HWND, LONG, LPCSTR*, LONG*) { return SCC_OK; }
+SCCRTN SCC_CALL SccEnumChangedFiles(LPVOID, HWND, LONG, LPCSTR*, LONG*) {
+    return SCC_OK;
+}
 
 SCCRTN SCC_CALL SccAddFilesFromSCC(LPVOID, HWND, LPSTR, LPSTR, LONG, LPCSTR*, LPCSTR, LPCSTR,
                                    LPBOOL) {
     return SCC_OK;
 }
 
-SCCRTN SCC_CALL SccRemoveDir(LPVOID, HWND, LPSTR, LPCSTR, LPCSTR, LONG, LPVOID) { return SCC_OK; }
+SCCRTN SCC_CALL SccRemoveDir(LPVOID, HWND, LPSTR, LPCSTR, LPCSTR, LONG, LPVOID) {
+    return SCC_OK;
+}
 
 }  // extern "C"

@@ -21,7 +21,8 @@ namespace {
 
 // Every traced operation opens its scope with the same first two names.
 struct Scope : NRWAPIS_Tracer {
-    explicit Scope(const char* operation) : NRWAPIS_Tracer("NRWScc_Impl", "NRWScc_Impl", operation) {}
+    explicit Scope(const char* operation)
+        : NRWAPIS_Tracer("NRWScc_Impl", "NRWScc_Impl", operation) {}
 };
 
 void copy_provider_name(LPSTR buffer) {
@@ -45,11 +46,15 @@ SCCRTN traced_stub(const char* operation, SCCRTN result = SCC_OK) {
 
 NRWScc_Base::~NRWScc_Base() = default;
 
-NRWScc_Impl::NRWScc_Impl() { std::setlocale(LC_ALL, ""); }
+NRWScc_Impl::NRWScc_Impl() {
+    std::setlocale(LC_ALL, "");
+}
 
 NRWScc_Impl::~NRWScc_Impl() = default;
 
-NRWScc_Impl* NRWScc_Impl::createProvider() { return new (std::nothrow) NRWScc_Impl; }
+NRWScc_Impl* NRWScc_Impl::createProvider() {
+    return new (std::nothrow) NRWScc_Impl;
+}
 
 SCCRTN NRWScc_Impl::Initialize(HWND, LPCSTR lpCallerName, LPSTR lpSccName, LPLONG lpSccCaps,
                                LPSTR lpAuxPathLabel, LPLONG pnCheckoutCommentLen,
@@ -130,9 +135,13 @@ SCCRTN NRWScc_Impl::GetCommandOptions(HWND, enum SCCCOMMAND, LPCMDOPTS*) {
     return traced_stub("GetCommandOptions", SCC_I_ADV_SUPPORT);
 }
 
-SCCRTN NRWScc_Impl::SetOption(LONG, LONG_PTR) { return SCC_E_OPNOTSUPPORTED; }
+SCCRTN NRWScc_Impl::SetOption(LONG, LONG_PTR) {
+    return SCC_E_OPNOTSUPPORTED;
+}
 
-SCCRTN NRWScc_Impl::AddFromScc(HWND, LPLONG, LPCSTR**) { return SCC_E_OPNOTSUPPORTED; }
+SCCRTN NRWScc_Impl::AddFromScc(HWND, LPLONG, LPCSTR**) {
+    return SCC_E_OPNOTSUPPORTED;
+}
 
 SCCRTN NRWScc_Impl::PopulateList(enum SCCCOMMAND, LONG, LPCSTR*, POPLISTFUNC, LPVOID, LPLONG,
                                  LONG) {
@@ -184,28 +193,42 @@ SCCRTN NRWScc_Impl::Properties(HWND, LPCSTR) {
 }
 
 // Operations the provider answers without doing anything.
-SCCRTN NRWScc_Impl::DirQueryInfo(LONG, LPCSTR*, LPLONG) { return traced_stub("DirQueryInfo"); }
-SCCRTN NRWScc_Impl::GetEvents(LPSTR, LPLONG, LPLONG) { return traced_stub("GetEvents"); }
-SCCRTN NRWScc_Impl::BeginBatch() { return traced_stub("BeginBatch"); }
-SCCRTN NRWScc_Impl::EndBatch() { return traced_stub("EndBatch"); }
+SCCRTN NRWScc_Impl::DirQueryInfo(LONG, LPCSTR*, LPLONG) {
+    return traced_stub("DirQueryInfo");
+}
+SCCRTN NRWScc_Impl::GetEvents(LPSTR, LPLONG, LPLONG) {
+    return traced_stub("GetEvents");
+}
+SCCRTN NRWScc_Impl::BeginBatch() {
+    return traced_stub("BeginBatch");
+}
+SCCRTN NRWScc_Impl::EndBatch() {
+    return traced_stub("EndBatch");
+}
 SCCRTN NRWScc_Impl::CreateSubProject(HWND, LPSTR, LPCSTR, LPCSTR, LPSTR, LPSTR) {
     return traced_stub("CreateSubProject");
 }
 SCCRTN NRWScc_Impl::GetParentProjectPath(HWND, LPSTR, LPCSTR, LPSTR, LPSTR) {
     return traced_stub("GetParentProjectPath");
 }
-SCCRTN NRWScc_Impl::IsMultiCheckoutEnabled(LPBOOL) { return traced_stub("IsMultiCheckoutEnabled"); }
+SCCRTN NRWScc_Impl::IsMultiCheckoutEnabled(LPBOOL) {
+    return traced_stub("IsMultiCheckoutEnabled");
+}
 SCCRTN NRWScc_Impl::WillCreateSccFile(LONG, LPCSTR*, LPBOOL) {
     return traced_stub("WillCreateSccFile");
 }
-SCCRTN NRWScc_Impl::BackgroundGet(LONG, LPCSTR*, LONG, LONG) { return traced_stub("BackgroundGet"); }
+SCCRTN NRWScc_Impl::BackgroundGet(LONG, LPCSTR*, LONG, LONG) {
+    return traced_stub("BackgroundGet");
+}
 SCCRTN NRWScc_Impl::PopulateDirList(LONG, LPCSTR*, POPDIRLISTFUNC, LPVOID, LONG) {
     return traced_stub("PopulateDirList");
 }
 SCCRTN NRWScc_Impl::QueryChanges(LONG, LPCSTR*, QUERYCHANGESFUNC, LPVOID) {
     return traced_stub("QueryChanges");
 }
-SCCRTN NRWScc_Impl::GetUserOption(LONG, LPLONG) { return traced_stub("GetUserOption"); }
+SCCRTN NRWScc_Impl::GetUserOption(LONG, LPLONG) {
+    return traced_stub("GetUserOption");
+}
 SCCRTN NRWScc_Impl::GetExtendedCapabilities(LONG, LPBOOL lpbSupported) {
     Scope scope("GetExtendedCapabilities");
     store(lpbSupported, BOOL(0));

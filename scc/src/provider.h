@@ -7,7 +7,7 @@
 
 // One virtual operation per source-control command, in a fixed slot order.
 class NRWScc_Base {
-public:
+  public:
     virtual ~NRWScc_Base();
     virtual SCCRTN Initialize(HWND hWnd, LPCSTR lpCallerName, LPSTR lpSccName, LPLONG lpSccCaps,
                               LPSTR lpAuxPathLabel, LPLONG pnCheckoutCommentLen,
@@ -75,7 +75,7 @@ public:
 };
 
 class NRWScc_Impl : public NRWScc_Base {
-public:
+  public:
     NRWScc_Impl();
     ~NRWScc_Impl() override;
 
@@ -124,9 +124,8 @@ public:
                         POPLISTFUNC pfnPopulate, LPVOID pvCallerData, LPLONG lpStatus,
                         LONG fOptions) override;
     SCCRTN SetOption(LONG nOption, LONG_PTR dwVal) override;
-    SCCRTN CreateSubProject(HWND hWnd, LPSTR lpUser, LPCSTR lpParentProjPath,
-                            LPCSTR lpSubProjName, LPSTR lpAuxProjPath,
-                            LPSTR lpSubProjPath) override;
+    SCCRTN CreateSubProject(HWND hWnd, LPSTR lpUser, LPCSTR lpParentProjPath, LPCSTR lpSubProjName,
+                            LPSTR lpAuxProjPath, LPSTR lpSubProjPath) override;
     SCCRTN GetParentProjectPath(HWND hWnd, LPSTR lpUser, LPCSTR lpProjPath, LPSTR lpAuxProjPath,
                                 LPSTR lpParentProjPath) override;
     SCCRTN IsMultiCheckoutEnabled(LPBOOL pbMultiCheckout) override;
@@ -147,7 +146,7 @@ public:
     SCCRTN RemoveDir(HWND hWnd, LPSTR lpUser, LPCSTR lpDirPath, LPCSTR lpComment, LONG fOptions,
                      LPVOID pvOptions) override;
 
-private:
+  private:
     std::string m_callerName;
     LPTEXTOUTPROC m_textOutProc = nullptr;
     int32_t m_projState = 0;

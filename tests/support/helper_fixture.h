@@ -33,7 +33,7 @@ inline std::string ok_response(const std::string& sections = "") {
 
 // Scratch folders and the helper's steering variables, for any test that starts it.
 class HelperEnvironmentTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         m_dir = make_temp_dir();
         ASSERT_FALSE(m_dir.empty());
@@ -81,7 +81,7 @@ protected:
 
 // The same with a client session of its own.
 class HelperTest : public HelperEnvironmentTest {
-protected:
+  protected:
     void TearDown() override {
         nrw_api_uninitialize(&m_session);
         HelperEnvironmentTest::TearDown();

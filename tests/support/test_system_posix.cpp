@@ -14,7 +14,9 @@ namespace testsys {
 void set_env(const std::string& name, const std::string& value) {
     ::setenv(name.c_str(), value.c_str(), 1);
 }
-void unset_env(const std::string& name) { ::unsetenv(name.c_str()); }
+void unset_env(const std::string& name) {
+    ::unsetenv(name.c_str());
+}
 
 std::string make_temp_dir() {
     std::string pattern = std::filesystem::temp_directory_path().string() + "/nrwtest-XXXXXX";
@@ -32,17 +34,22 @@ bool process_exists(int pid) {
     std::string line;
     if (!std::getline(stat, line)) return false;
     const std::size_t name_end = line.rfind(')');
-    return name_end == std::string::npos || name_end + 2 >= line.size() || line[name_end + 2] != 'Z';
+    return name_end == std::string::npos || name_end + 2 >= line.size() ||
+           line[name_end + 2] != 'Z';
 }
 
-void sleep_ms(int milliseconds) { ::usleep(static_cast<useconds_t>(milliseconds) * 1000); }
+void sleep_ms(int milliseconds) {
+    ::usleep(static_cast<useconds_t>(milliseconds) * 1000);
+}
 
 std::uintptr_t make_inheritable_canary() {
     const int fd = ::open("/dev/null", O_RDONLY);  // no close-on-exec
     return static_cast<std::uintptr_t>(fd);
 }
 
-void kill_process(int pid) { ::kill(pid, SIGKILL); }
+void kill_process(int pid) {
+    ::kill(pid, SIGKILL);
+}
 
 }  // namespace testsys
 

@@ -9,7 +9,9 @@ namespace testsys {
 void set_env(const std::string& name, const std::string& value) {
     SetEnvironmentVariableA(name.c_str(), value.c_str());
 }
-void unset_env(const std::string& name) { SetEnvironmentVariableA(name.c_str(), nullptr); }
+void unset_env(const std::string& name) {
+    SetEnvironmentVariableA(name.c_str(), nullptr);
+}
 
 std::string make_temp_dir() {
     const auto base = std::filesystem::temp_directory_path();
@@ -35,7 +37,9 @@ bool process_exists(int pid) {
     return alive;
 }
 
-void sleep_ms(int milliseconds) { Sleep(static_cast<DWORD>(milliseconds)); }
+void sleep_ms(int milliseconds) {
+    Sleep(static_cast<DWORD>(milliseconds));
+}
 
 std::uintptr_t make_inheritable_canary() {
     // Handle values are small numbers that the child's own handles reuse; pushing
@@ -81,8 +85,8 @@ std::intptr_t start_program(const std::string& program, const std::vector<std::s
 int wait_program(std::intptr_t process) {
     HANDLE handle = reinterpret_cast<HANDLE>(process);
     DWORD code = 0;
-    const bool ok = WaitForSingleObject(handle, 60000) == WAIT_OBJECT_0 &&
-                    GetExitCodeProcess(handle, &code);
+    const bool ok =
+        WaitForSingleObject(handle, 60000) == WAIT_OBJECT_0 && GetExitCodeProcess(handle, &code);
     CloseHandle(handle);
     return ok ? static_cast<int>(code) : -1;
 }

@@ -10,6 +10,8 @@ void* open_library(const std::string& path, LoadStyle, std::string& error) {
     return library;
 }
 
-void* find_symbol(void* library, const char* name) { return ::dlsym(library, name); }
+void* find_symbol(void* library, const char* name) {
+    return ::dlsym(library, name);
+}
 
 }  // namespace host

@@ -17,7 +17,8 @@ Repository load(const std::string& path) {
     std::string line;
     while (std::getline(in, line)) {
         if (line.size() < 3) continue;
-        repository[line.substr(2)] = line[0] == 'O' ? FileState::checked_out : FileState::checked_in;
+        repository[line.substr(2)] =
+            line[0] == 'O' ? FileState::checked_out : FileState::checked_in;
     }
     return repository;
 }
@@ -39,12 +40,23 @@ struct Transition {
 // The state a file must be in for an operation, and the one it leaves behind.
 bool transition_for(int op, Transition& transition) {
     switch (op) {
-        case 0: transition = {FileState::uncontrolled, FileState::checked_in, "added"}; return true;
-        case 1: transition = {FileState::checked_out, FileState::checked_in, "checked in"}; return true;
-        case 2: transition = {FileState::checked_in, FileState::checked_out, "checked out"}; return true;
-        case 3: transition = {FileState::checked_out, FileState::checked_in, "checkout undone"}; return true;
-        case 5: transition = {FileState::checked_in, FileState::uncontrolled, "removed"}; return true;
-        default: return false;
+        case 0:
+            transition = {FileState::uncontrolled, FileState::checked_in, "added"};
+            return true;
+        case 1:
+            transition = {FileState::checked_out, FileState::checked_in, "checked in"};
+            return true;
+        case 2:
+            transition = {FileState::checked_in, FileState::checked_out, "checked out"};
+            return true;
+        case 3:
+            transition = {FileState::checked_out, FileState::checked_in, "checkout undone"};
+            return true;
+        case 5:
+            transition = {FileState::checked_in, FileState::uncontrolled, "removed"};
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -76,7 +88,8 @@ std::string demo_answer(const Request& request, const std::string& state_file) {
         if (possible) repository[name] = transition.to;
         all_done = all_done && possible;
         statuses += possible ? "0 " : "1 ";
-        message += name + (possible ? std::string(": ") + transition.done : ": not possible") + "\n";
+        message +=
+            name + (possible ? std::string(": ") + transition.done : ": not possible") + "\n";
     }
     save(repository, state_file);
     std::string sections;

@@ -7,7 +7,7 @@
 
 namespace helper {
 
-long read_input(char* buffer, std::size_t capacity);  // 0 at end of file, -1 on error
+long read_input(char* buffer, std::size_t capacity);    // 0 at end of file, -1 on error
 bool write_output(const char* data, std::size_t size);  // one write call
 void sleep_ms(int milliseconds);
 int process_id();

@@ -36,7 +36,9 @@ void sleep_ms(int milliseconds) {
     }
 }
 
-int process_id() { return static_cast<int>(::getpid()); }
+int process_id() {
+    return static_cast<int>(::getpid());
+}
 
 std::string raw_command_line(int argc, char** argv) {
     std::string line;
@@ -49,13 +51,17 @@ std::string raw_command_line(int argc, char** argv) {
 
 void show_window(const std::string&) {}
 
-bool is_handle_valid(std::uintptr_t value) { return ::fcntl(static_cast<int>(value), F_GETFD) != -1; }
+bool is_handle_valid(std::uintptr_t value) {
+    return ::fcntl(static_cast<int>(value), F_GETFD) != -1;
+}
 
 std::string temp_folder() {
     const char* folder = std::getenv("TMPDIR");
     return folder != nullptr && *folder != '\0' ? folder : "/tmp";
 }
 
-void exit_now(int code) { ::_exit(code); }
+void exit_now(int code) {
+    ::_exit(code);
+}
 
 }  // namespace helper

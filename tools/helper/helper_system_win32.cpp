@@ -21,11 +21,17 @@ bool write_output(const char* data, std::size_t size) {
            written == size;
 }
 
-void sleep_ms(int milliseconds) { Sleep(static_cast<DWORD>(milliseconds)); }
+void sleep_ms(int milliseconds) {
+    Sleep(static_cast<DWORD>(milliseconds));
+}
 
-int process_id() { return static_cast<int>(GetCurrentProcessId()); }
+int process_id() {
+    return static_cast<int>(GetCurrentProcessId());
+}
 
-std::string raw_command_line(int, char**) { return GetCommandLineA(); }
+std::string raw_command_line(int, char**) {
+    return GetCommandLineA();
+}
 
 namespace {
 
@@ -73,6 +79,8 @@ std::string temp_folder() {
     return folder;
 }
 
-void exit_now(int code) { ExitProcess(static_cast<UINT>(code)); }
+void exit_now(int code) {
+    ExitProcess(static_cast<UINT>(code));
+}
 
 }  // namespace helper

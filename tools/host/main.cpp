@@ -34,7 +34,7 @@ std::string read_all(const std::string& path) {
 
 // Prints what the helper logged since the last call.
 class PipeLog {
-public:
+  public:
     void show_new() {
         const char* dir = std::getenv("NRWH_LOG_DIR");
         if (dir == nullptr) return;
@@ -42,7 +42,7 @@ public:
         show(std::string(dir) + "/answers.log", m_answers, "  answer:  ");
     }
 
-private:
+  private:
     static void show(const std::string& path, std::size_t& seen, const char* label) {
         const std::string text = read_all(path);
         if (text.size() <= seen) return;
@@ -134,9 +134,9 @@ int drive_plugin(const std::string& path, PipeLog& log) {
     BOOL is_new = 0;
     r = scc.GetProjPath(context, nullptr, user, project, aux_path, aux_path, 0, &is_new);
     std::printf("SccGetProjPath -> %ld\n", static_cast<long>(r));
-    std::printf("SccGetCommandOptions -> %ld\n",
-                static_cast<long>(scc.GetCommandOptions(context, nullptr, SCC_COMMAND_CHECKOUT,
-                                                        nullptr)));
+    std::printf(
+        "SccGetCommandOptions -> %ld\n",
+        static_cast<long>(scc.GetCommandOptions(context, nullptr, SCC_COMMAND_CHECKOUT, nullptr)));
     std::printf("SccSetOption -> %ld\n", static_cast<long>(scc.SetOption(context, 1, 0)));
     std::printf("SccPopulateList -> %ld\n",
                 static_cast<long>(scc.PopulateList(context, SCC_COMMAND_GET, 0, nullptr, nullptr,

@@ -12,13 +12,15 @@ namespace nrwapis::platform {
 
 // Owns one OS handle (a Windows HANDLE or a POSIX descriptor) and closes it once.
 class Handle {
-public:
+  public:
     using Raw = std::intptr_t;
 
     Handle() = default;
     explicit Handle(Raw raw) : m_raw(raw), m_set(true) {}
     ~Handle() { reset(); }
-    Handle(Handle&& other) noexcept : m_raw(other.m_raw), m_set(other.m_set) { other.m_set = false; }
+    Handle(Handle&& other) noexcept : m_raw(other.m_raw), m_set(other.m_set) {
+        other.m_set = false;
+    }
     Handle& operator=(Handle&& other) noexcept;
     Handle(const Handle&) = delete;
     Handle& operator=(const Handle&) = delete;
@@ -27,7 +29,7 @@ public:
     Raw get() const { return m_raw; }
     void reset();
 
-private:
+  private:
     Raw m_raw = 0;
     bool m_set = false;
 };

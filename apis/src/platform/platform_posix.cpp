@@ -20,7 +20,9 @@ namespace nrwapis::platform {
 
 namespace {
 
-int fd_of(const Handle& handle) { return static_cast<int>(handle.get()); }
+int fd_of(const Handle& handle) {
+    return static_cast<int>(handle.get());
+}
 
 std::string parent_folder(const std::string& path) {
     const std::size_t slash = path.find_last_of('/');
@@ -41,7 +43,9 @@ void reap(pid_t pid) {
 
 }  // namespace
 
-void close_raw(Handle::Raw raw) { ::close(static_cast<int>(raw)); }
+void close_raw(Handle::Raw raw) {
+    ::close(static_cast<int>(raw));
+}
 
 bool create_pipe(Handle& read_end, Handle& write_end) {
     // Close-on-exec from birth: the helper gets its ends by explicit duplication,
@@ -100,7 +104,8 @@ bool spawn_process(const std::string& executable, const std::vector<std::string>
                    const Handle& stdin_read, const Handle& stdout_write, ProcessInfo& info) {
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(executable.c_str()));
-    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
 
     posix_spawn_file_actions_t actions;
@@ -110,7 +115,8 @@ bool spawn_process(const std::string& executable, const std::vector<std::string>
     posix_spawn_file_actions_adddup2(&actions, fd_of(stdout_write), 2);
     posix_spawn_file_actions_addclosefrom_np(&actions, 3);
     pid_t pid = 0;
-    const int failed = ::posix_spawn(&pid, executable.c_str(), &actions, nullptr, argv.data(), environ);
+    const int failed =
+        ::posix_spawn(&pid, executable.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (failed != 0) return false;
 
@@ -169,6 +175,8 @@ void utc_time_of_day(int& hour, int& minute, int& second) {
     second = parts.tm_sec;
 }
 
-char path_separator() { return '/'; }
+char path_separator() {
+    return '/';
+}
 
 }  // namespace nrwapis::platform

@@ -11,15 +11,19 @@ namespace nrwapis::platform {
 
 namespace {
 
-HANDLE win(const Handle& handle) { return reinterpret_cast<HANDLE>(handle.get()); }
-Handle own(HANDLE raw) { return Handle(reinterpret_cast<Handle::Raw>(raw)); }
+HANDLE win(const Handle& handle) {
+    return reinterpret_cast<HANDLE>(handle.get());
+}
+Handle own(HANDLE raw) {
+    return Handle(reinterpret_cast<Handle::Raw>(raw));
+}
 
 constexpr DWORD kModulePathCapacity = 4096;
 constexpr DWORD kTerminateWaitMs = 5000;
 
 // Holds the attribute list that limits what the helper inherits to its two pipe ends.
 class InheritList {
-public:
+  public:
     explicit InheritList(HANDLE* handles, std::size_t count) {
         SIZE_T size = 0;
         InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
@@ -41,14 +45,16 @@ public:
     InheritList& operator=(const InheritList&) = delete;
     LPPROC_THREAD_ATTRIBUTE_LIST get() const { return m_list; }
 
-private:
+  private:
     std::unique_ptr<char[]> m_storage;
     LPPROC_THREAD_ATTRIBUTE_LIST m_list = nullptr;
 };
 
 }  // namespace
 
-void close_raw(Handle::Raw raw) { CloseHandle(reinterpret_cast<HANDLE>(raw)); }
+void close_raw(Handle::Raw raw) {
+    CloseHandle(reinterpret_cast<HANDLE>(raw));
+}
 
 bool create_pipe(Handle& read_end, Handle& write_end) {
     SECURITY_ATTRIBUTES attributes{};
@@ -69,14 +75,17 @@ bool make_non_inheritable(const Handle& handle) {
 bool write_all(const Handle& handle, const char* data, std::size_t size) {
     while (size > 0) {
         DWORD written = 0;
-        if (!WriteFile(win(handle), data, static_cast<DWORD>(size), &written, nullptr)) return false;
+        if (!WriteFile(win(handle), data, static_cast<DWORD>(size), &written, nullptr))
+            return false;
         data += written;
         size -= written;
     }
     return true;
 }
 
-void flush(const Handle& handle) { FlushFileBuffers(win(handle)); }
+void flush(const Handle& handle) {
+    FlushFileBuffers(win(handle));
+}
 
 long read_some(const Handle& handle, char* buffer, std::size_t capacity) {
     DWORD got = 0;
@@ -100,7 +109,8 @@ std::size_t bytes_available(const Handle& handle) {
     IO_STATUS_BLOCK status{};
     PipeLocalInformation info{};
     constexpr auto kPipeLocalInformation = static_cast<FILE_INFORMATION_CLASS>(24);
-    if (NtQueryInformationFile(win(handle), &status, &info, sizeof(info), kPipeLocalInformation) >= 0)
+    if (NtQueryInformationFile(win(handle), &status, &info, sizeof(info), kPipeLocalInformation) >=
+        0)
         return info.ReadDataAvailable;
     DWORD available = 0;
     if (!PeekNamedPipe(win(handle), nullptr, 0, nullptr, &available, nullptr)) return 0;
@@ -176,6 +186,8 @@ void utc_time_of_day(int& hour, int& minute, int& second) {
     second = now.wSecond;
 }
 
-char path_separator() { return '\\'; }
+char path_separator() {
+    return '\\';
+}
 
 }  // namespace nrwapis::platform

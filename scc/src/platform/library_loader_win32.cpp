@@ -2,7 +2,7 @@
 // this plug-in by full path from elsewhere does not search the plug-in's folder,
 // so the client library is loaded from beside the plug-in by full path.
 #include <windows.h>
-
+// After windows.h, which it builds on.
 #include <delayimp.h>
 
 #include <cstring>
@@ -13,9 +13,9 @@ constexpr const char kClientLibrary[] = "libnrwapis.dll";
 
 HMODULE this_module() {
     HMODULE module = nullptr;
-    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCSTR>(&this_module), &module);
+    GetModuleHandleExA(
+        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+        reinterpret_cast<LPCSTR>(&this_module), &module);
     return module;
 }
 
