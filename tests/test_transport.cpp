@@ -165,3 +165,21 @@ TEST_F(HelperTest, HelperInheritsOnlyItsOwnPipeEnds) {
 }
 
 }  // namespace
+
+namespace {
+
+// A helper that has stopped reading but not yet ended passes the liveness check;
+// the write into its pipe then fails, and must fail cleanly instead of taking the
+// host down with a broken-pipe signal.
+TEST_F(HelperTest, WritingToAHelperThatStoppedReadingFailsWithoutHarm) {
+    start();
+    queue("linger 1500", ok_response());
+    EXPECT_EQ(0, checkout(m_session));
+    testsys::sleep_ms(200);
+    EXPECT_EQ(1, checkout(m_session));
+    wait_until_gone(wait_for_helpers(1).at(0));
+    queue_reply(ok_response());
+    EXPECT_EQ(0, checkout(m_session));
+}
+
+}  // namespace

@@ -10,6 +10,7 @@ namespace helper {
 long read_input(char* buffer, std::size_t capacity);    // 0 at end of file, -1 on error
 bool write_output(const char* data, std::size_t size);  // one write call
 void sleep_ms(int milliseconds);
+void close_input();
 int process_id();
 // The command line as the system handed it over (Windows keeps the quotes).
 std::string raw_command_line(int argc, char** argv);

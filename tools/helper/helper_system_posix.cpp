@@ -36,6 +36,10 @@ void sleep_ms(int milliseconds) {
     }
 }
 
+void close_input() {
+    ::close(0);
+}
+
 int process_id() {
     return static_cast<int>(::getpid());
 }

@@ -25,6 +25,10 @@ void sleep_ms(int milliseconds) {
     Sleep(static_cast<DWORD>(milliseconds));
 }
 
+void close_input() {
+    CloseHandle(GetStdHandle(STD_INPUT_HANDLE));
+}
+
 int process_id() {
     return static_cast<int>(GetCurrentProcessId());
 }

@@ -5,7 +5,8 @@
 //                     line and process id of each start there
 //   NRWH_SCRIPT_DIR   answer from queued files (taken in name order, then deleted);
 //                     each starts with a directive line:
-//                       reply | pieces N MS | exit CODE | hang | echo | window
+//                       reply | pieces N MS | exit CODE | hang | echo | window |
+//                       linger MS (answer, stop reading, exit MS later)
 //   NRWH_MODE=echo    answer every request with its file set as the message
 //   NRWH_EXIT_AFTER=N exit (with NRWH_EXIT_CODE, default 0) after N answers
 //   NRWH_WINDOW=1     show a visible top-level window (Windows)
@@ -125,6 +126,14 @@ void run_script(const std::string& script, const helper::Request& request) {
         words >> pieces >> pause_ms;
         answer_in_pieces(body, pieces, pause_ms);
         return;
+    }
+    if (verb == "linger") {
+        int pause_ms = 0;
+        words >> pause_ms;
+        helper::write_output(body.data(), body.size());
+        helper::close_input();
+        helper::sleep_ms(pause_ms);
+        helper::exit_now(0);
     }
     if (verb == "window") helper::show_window("Navigator helper");
     helper::write_output(body.data(), body.size());
