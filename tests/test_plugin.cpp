@@ -25,6 +25,19 @@ std::string line(const std::string& operation, const std::string& text) {
            (text.rfind("::", 0) == 0 ? text : "::" + text);
 }
 
+// The scope of the first Initialize of the process, which starts the helper.
+std::vector<std::string> first_initialize_lines() {
+    return {line("Initialize", kEnter), line("Initialize", "refCount : 1"),
+            line("Initialize", "Initializing the helper process for : TestHost"),
+            line("Initialize", "Initialized the helper process"), line("Initialize", kExit)};
+}
+
+std::vector<std::string> joined(std::vector<std::string> head,
+                                const std::vector<std::string>& tail) {
+    head.insert(head.end(), tail.begin(), tail.end());
+    return head;
+}
+
 LONG SCC_CALL ignore_text(LPCSTR, DWORD) {
     return 0;
 }
@@ -146,23 +159,19 @@ TEST_F(PluginTest, ProvidersShareOneHelperThatTheLastUninitializeEnds) {
     EXPECT_EQ(SCC_OK, m_scc.Uninitialize(second));
     EXPECT_FALSE(testsys::process_exists(helper));
 
-    const std::vector<std::string> expected = {
-        line("Initialize", kEnter),
-        line("Initialize", "refCount : 1"),
-        line("Initialize", "Initializing the helper process for : TestHost"),
-        line("Initialize", "Initialized the helper process"),
-        line("Initialize", kExit),
-        line("Initialize", kEnter),
-        line("Initialize", "refCount : 2"),
-        line("Initialize", kExit),
-        line("UnInitialize", kEnter),
-        line("UnInitialize", "refCount : 1"),
-        line("UnInitialize", kExit),
-        line("UnInitialize", kEnter),
-        line("UnInitialize", "refCount : 0"),
-        line("UnInitialize", "Killing the helper process"),
-        line("UnInitialize", "Killed the helper process"),
-    };
+    const std::vector<std::string> expected =
+        joined(first_initialize_lines(), {
+                                             line("Initialize", kEnter),
+                                             line("Initialize", "refCount : 2"),
+                                             line("Initialize", kExit),
+                                             line("UnInitialize", kEnter),
+                                             line("UnInitialize", "refCount : 1"),
+                                             line("UnInitialize", kExit),
+                                             line("UnInitialize", kEnter),
+                                             line("UnInitialize", "refCount : 0"),
+                                             line("UnInitialize", "Killing the helper process"),
+                                             line("UnInitialize", "Killed the helper process"),
+                                         });
     EXPECT_EQ(expected, trace_lines());
 
     // A new start in the same process gets a new helper and traces nothing more.
@@ -179,24 +188,20 @@ TEST_F(PluginTest, UninitializeClosesAnOpenProjectFirst) {
     LPVOID context = initialize();
     open_project(context);
     EXPECT_EQ(SCC_OK, m_scc.Uninitialize(context));
-    const std::vector<std::string> expected = {
-        line("Initialize", kEnter),
-        line("Initialize", "refCount : 1"),
-        line("Initialize", "Initializing the helper process for : TestHost"),
-        line("Initialize", "Initialized the helper process"),
-        line("Initialize", kExit),
-        line("OpenProject", kEnter),
-        line("OpenProject", "lpProjName : proj"),
-        line("OpenProject", "lpLocalProjPath : C:\\work"),
-        line("OpenProject", "lpAuxProjPath : aux"),
-        line("OpenProject", kExit),
-        line("UnInitialize", kEnter),
-        line("CloseProject", kEnter),
-        line("CloseProject", kExit),
-        line("UnInitialize", "refCount : 0"),
-        line("UnInitialize", "Killing the helper process"),
-        line("UnInitialize", "Killed the helper process"),
-    };
+    const std::vector<std::string> expected =
+        joined(first_initialize_lines(), {
+                                             line("OpenProject", kEnter),
+                                             line("OpenProject", "lpProjName : proj"),
+                                             line("OpenProject", "lpLocalProjPath : C:\\work"),
+                                             line("OpenProject", "lpAuxProjPath : aux"),
+                                             line("OpenProject", kExit),
+                                             line("UnInitialize", kEnter),
+                                             line("CloseProject", kEnter),
+                                             line("CloseProject", kExit),
+                                             line("UnInitialize", "refCount : 0"),
+                                             line("UnInitialize", "Killing the helper process"),
+                                             line("UnInitialize", "Killed the helper process"),
+                                         });
     EXPECT_EQ(expected, trace_lines());
 }
 
@@ -263,7 +268,9 @@ TEST_F(PluginTest, ProjectOperationsAnswerWithoutTheHelper) {
     EXPECT_EQ(SCC_OK, m_scc.Uninitialize(context));
 
     std::vector<std::string> lines = trace_lines();
-    lines.erase(lines.begin(), lines.begin() + 5);  // the initialize scope
+    ASSERT_GE(lines.size(), 5u);
+    EXPECT_EQ(first_initialize_lines(), std::vector<std::string>(lines.begin(), lines.begin() + 5));
+    lines.erase(lines.begin(), lines.begin() + 5);
     const std::vector<std::string> project_lines = {
         line("OpenProject", "lpProjName : proj"), line("OpenProject", "lpLocalProjPath : C:\\work"),
         line("OpenProject", "lpAuxProjPath : aux")};
