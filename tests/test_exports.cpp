@@ -97,6 +97,39 @@ TEST_F(HelperTest, EachExportWritesItsRequestByteForByte) {
          [](NRWAPIS_Session* s) { return nrw_api_rebase(s, "C:\\w", nullptr, "v", -5); },
          head + "17<op_identifier_end><fileset_start>C:\\w<fileset_end>" +
              "<rebase_view_start>v<rebase_view_end>" + graphical(zero, 0) + end},
+        {"add passes window, mode and the comment in mode 1",
+         [](NRWAPIS_Session* s) {
+             return nrw_api_add(s, window(0x10), kOneFile, 1, 1, 3, "c", nullptr, nullptr);
+         },
+         head + "0<op_identifier_end>" + one +
+             "<opt_start>3<opt_end><req_mode_start>1<req_mode_end>" +
+             "<comments_start>c<comments_end>" + end},
+        {"checkin in mode 2",
+         [](NRWAPIS_Session* s) {
+             return nrw_api_checkin(s, window(0x10), kOneFile, 1, 2, 0, "c", nullptr, nullptr);
+         },
+         head + "1<op_identifier_end>" + one + graphical(hex_handle(0x10), 2) + end},
+        {"remove in mode 2",
+         [](NRWAPIS_Session* s) {
+             return nrw_api_remove(s, window(0x10), kTwoFiles, 2, 2, 0, "c", nullptr, nullptr);
+         },
+         head + "5<op_identifier_end>" + two + graphical(hex_handle(0x10), 2) + end},
+        {"update in mode 0",
+         [](NRWAPIS_Session* s) {
+             return nrw_api_update(s, window(0x10), kOneFile, 1, 0, 0, nullptr, nullptr);
+         },
+         head + "11<op_identifier_end>" + one + graphical(hex_handle(0x10), 0) + end},
+        {"restore in mode 2",
+         [](NRWAPIS_Session* s) {
+             return nrw_api_restore(s, window(0x10), kOneFile, 1, 2, 0, nullptr, nullptr);
+         },
+         head + "12<op_identifier_end>" + one + graphical(hex_handle(0x10), 2) + end},
+        {"compare with predecessor never passes a window",
+         [](NRWAPIS_Session* s) { return nrw_api_compare_with_pred(s, "C:\\w\\a.c"); },
+         head + "7<op_identifier_end>" + one + graphical(zero, 0) + end},
+        {"version tree never passes a window",
+         [](NRWAPIS_Session* s) { return nrw_api_vtree(s, "C:\\w\\a.c"); },
+         head + "14<op_identifier_end>" + one + graphical(zero, 0) + end},
         {"cancel in mode 1 has no comment section",
          [](NRWAPIS_Session* s) {
              return nrw_api_cancel(s, window(0x10), kOneFile, 1, 1, 0, nullptr, nullptr);
