@@ -2,12 +2,14 @@
 // raw pipe round trip of the same request with the same helper program. Prints
 // the time of each and their ratio.
 //
-// usage: bench_roundtrip [ROUNDS]
+// usage: bench_roundtrip [BLOCKS [ROUNDS_PER_BLOCK]]
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "nrwapis.h"
 #include "platform/platform.h"
@@ -24,95 +26,122 @@ const std::string kRequest =
     "<request_start><op_identifier_start>2<op_identifier_end><fileset_start>C:\\w\\a.c<>C:\\w\\b.c"
     "<fileset_end><req_mode_start>1<req_mode_end><request_end>\n";
 
+[[noreturn]] void fail(const std::string& why) {
+    std::fprintf(stderr, "bench_roundtrip: %s\n", why.c_str());
+    std::exit(1);
+}
+
 fs::path stage_folder(const char* argv0) {
     return fs::absolute(fs::path(argv0)).parent_path().parent_path() / "stage";
 }
 
-double api_round_trip_us(const fs::path& library, int rounds) {
-    std::string error;
-    void* handle = host::open_library(library.string(), host::LoadStyle::plain, error);
-    if (handle == nullptr) {
-        std::fprintf(stderr, "cannot load %s: %s\n", library.string().c_str(), error.c_str());
-        std::exit(1);
+// The library path: the client library loaded as a host would, one session.
+class LibraryPath {
+  public:
+    explicit LibraryPath(const fs::path& library) {
+        std::string error;
+        void* handle = host::open_library(library.string(), host::LoadStyle::plain, error);
+        if (handle == nullptr) fail("cannot load " + library.string() + ": " + error);
+        bind(handle, "nrw_api_initialize", m_initialize);
+        bind(handle, "nrw_api_checkout", m_checkout);
+        bind(handle, "nrw_api_free_op_msg", m_free_op_msg);
+        bind(handle, "nrw_api_uninitialize", m_uninitialize);
+        if (m_initialize(&m_session) != 0) fail("nrw_api_initialize failed");
     }
-    auto initialize = reinterpret_cast<decltype(&nrw_api_initialize)>(
-        host::find_symbol(handle, "nrw_api_initialize"));
-    auto checkout = reinterpret_cast<decltype(&nrw_api_checkout)>(
-        host::find_symbol(handle, "nrw_api_checkout"));
-    auto free_op_msg = reinterpret_cast<decltype(&nrw_api_free_op_msg)>(
-        host::find_symbol(handle, "nrw_api_free_op_msg"));
-    auto uninitialize = reinterpret_cast<decltype(&nrw_api_uninitialize)>(
-        host::find_symbol(handle, "nrw_api_uninitialize"));
-    NRWAPIS_Session* session = nullptr;
-    if (initialize(&session) != 0) std::exit(1);
-    auto call = [&] {
+    ~LibraryPath() { m_uninitialize(&m_session); }
+
+    void call() {
         char* message = nullptr;
-        if (checkout(session, nullptr, kFiles, 2, 1, 0, nullptr, nullptr, &message) != 0)
-            std::exit(1);
-        free_op_msg(message);
-    };
-    for (int i = 0; i < 50; ++i) call();
+        if (m_checkout(m_session, nullptr, kFiles, 2, 1, 0, nullptr, nullptr, &message) != 0)
+            fail("nrw_api_checkout failed");
+        m_free_op_msg(message);
+    }
+
+  private:
+    template <class Function>
+    static void bind(void* handle, const char* name, Function& slot) {
+        slot = reinterpret_cast<Function>(host::find_symbol(handle, name));
+        if (slot == nullptr) fail(std::string("missing ") + name);
+    }
+
+    decltype(&nrw_api_initialize) m_initialize = nullptr;
+    decltype(&nrw_api_checkout) m_checkout = nullptr;
+    decltype(&nrw_api_free_op_msg) m_free_op_msg = nullptr;
+    decltype(&nrw_api_uninitialize) m_uninitialize = nullptr;
+    NRWAPIS_Session* m_session = nullptr;
+};
+
+// The raw path: the same helper program on two bare pipes, the same request bytes.
+class RawPath {
+  public:
+    explicit RawPath(const fs::path& helper) {
+        platform::Handle request_read, response_write;
+        if (!platform::create_pipe(m_response_read, response_write) ||
+            !platform::create_pipe(request_read, m_request_write) ||
+            !platform::make_non_inheritable(m_response_read) ||
+            !platform::make_non_inheritable(m_request_write) ||
+            !platform::spawn_process(helper.string(), {}, request_read, response_write, m_process))
+            fail("cannot start " + helper.string());
+    }
+    ~RawPath() { platform::terminate(m_process); }
+
+    void call() {
+        platform::write_all(m_request_write, kRequest.data(), kRequest.size());
+        m_answer.clear();
+        while (m_answer.find("<response_end>") == std::string::npos) {
+            const long got = platform::read_some(m_response_read, m_buffer, sizeof(m_buffer));
+            if (got <= 0) fail("helper ended");
+            m_answer.append(m_buffer, static_cast<std::size_t>(got));
+        }
+    }
+
+  private:
+    platform::Handle m_response_read, m_request_write;
+    platform::ProcessInfo m_process;
+    std::string m_answer;
+    char m_buffer[4096];
+};
+
+template <class Path>
+double block_us(Path& path, int rounds) {
     const auto begun = Clock::now();
-    for (int i = 0; i < rounds; ++i) call();
-    const auto elapsed = Clock::now() - begun;
-    uninitialize(&session);
-    return std::chrono::duration<double, std::micro>(elapsed).count() / rounds;
+    for (int i = 0; i < rounds; ++i) path.call();
+    return std::chrono::duration<double, std::micro>(Clock::now() - begun).count() / rounds;
 }
 
-double raw_round_trip_us(const fs::path& helper, int rounds) {
-    platform::Handle response_read, response_write, request_read, request_write;
-    platform::ProcessInfo process;
-    if (!platform::create_pipe(response_read, response_write) ||
-        !platform::create_pipe(request_read, request_write) ||
-        !platform::make_non_inheritable(response_read) ||
-        !platform::make_non_inheritable(request_write) ||
-        !platform::spawn_process(helper.string(), {}, request_read, response_write, process))
-        std::exit(1);
-    request_read.reset();
-    response_write.reset();
-    char buffer[4096];
-    auto call = [&] {
-        platform::write_all(request_write, kRequest.data(), kRequest.size());
-        std::string answer;
-        while (answer.find("<response_end>") == std::string::npos) {
-            const long got = platform::read_some(response_read, buffer, sizeof(buffer));
-            if (got <= 0) std::exit(1);
-            answer.append(buffer, static_cast<std::size_t>(got));
-        }
-    };
-    for (int i = 0; i < 50; ++i) call();
-    const auto begun = Clock::now();
-    for (int i = 0; i < rounds; ++i) call();
-    const auto elapsed = Clock::now() - begun;
-    platform::terminate(process);
-    return std::chrono::duration<double, std::micro>(elapsed).count() / rounds;
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int rounds = argc > 1 ? std::atoi(argv[1]) : 2000;
-    const fs::path stage = stage_folder(argv[0]);
-    // The helper answers every request with a short message and keeps no state.
-    std::string ignored;
+    const int blocks = argc > 1 ? std::atoi(argv[1]) : 31;
+    const int rounds = argc > 2 ? std::atoi(argv[2]) : 200;
+    std::string value;
     for (const char* name : {"NRWH_LOG_DIR", "NRWH_SCRIPT_DIR", "NRWH_EXIT_AFTER"})
-        if (platform::environment_value(name, ignored)) {
-            std::fprintf(stderr, "unset %s first\n", name);
-            return 2;
-        }
-    if (!platform::environment_value("NRWH_MODE", ignored) || ignored != "echo") {
-        std::fprintf(stderr, "run with NRWH_MODE=echo\n");
-        return 2;
+        if (platform::environment_value(name, value)) fail(std::string("unset ") + name + " first");
+    // The helper answers every request with a short message and keeps no state.
+    if (!platform::environment_value("NRWH_MODE", value) || value != "echo")
+        fail("run with NRWH_MODE=echo");
+
+    const fs::path stage = stage_folder(argv[0]);
+    RawPath raw(stage / NRW_HELPER_FILE);
+    LibraryPath library(stage / "nrwapis" / NRW_CLIENT_FILE);
+    block_us(raw, rounds);
+    block_us(library, rounds);
+    // Blocks of the two alternate, so that drift of the machine touches both alike;
+    // the medians shrug off the blocks a busy moment spoiled.
+    std::vector<double> raw_us, library_us, ratios;
+    for (int block = 0; block < blocks; ++block) {
+        raw_us.push_back(block_us(raw, rounds));
+        library_us.push_back(block_us(library, rounds));
+        ratios.push_back(library_us.back() / raw_us.back());
     }
-    // Alternate the two so that drift of the machine touches both alike.
-    double api = 0, raw = 0;
-    for (int pass = 0; pass < 3; ++pass) {
-        raw += raw_round_trip_us(stage / NRW_HELPER_FILE, rounds);
-        api += api_round_trip_us(stage / "nrwapis" / NRW_CLIENT_FILE, rounds);
-    }
-    std::printf("rounds per pass: %d, passes: 3\n", rounds);
-    std::printf("raw pipe round trip:     %8.2f us\n", raw / 3);
-    std::printf("nrw_api_checkout:        %8.2f us\n", api / 3);
-    std::printf("ratio (library / raw):   %8.3f\n", api / raw);
+    std::printf("blocks: %d of %d round trips each\n", blocks, rounds);
+    std::printf("raw pipe round trip (median):   %8.2f us\n", median(raw_us));
+    std::printf("nrw_api_checkout (median):      %8.2f us\n", median(library_us));
+    std::printf("ratio library / raw (median):   %8.3f\n", median(ratios));
     return 0;
 }

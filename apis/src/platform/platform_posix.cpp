@@ -67,43 +67,42 @@ namespace {
 
 // A helper that ends between our liveness check and the write would make the
 // write raise SIGPIPE, which ends the host by default. The signal is held back on
-// this thread for the write and any pending one is taken off again; the write
-// then fails with EPIPE like any other failed write.
+// this thread for the write; one that the failed write raised is taken off again,
+// and the write fails with EPIPE like any other failed write.
 class SigpipeHeldBack {
   public:
     SigpipeHeldBack() {
         sigemptyset(&m_pipe);
         sigaddset(&m_pipe, SIGPIPE);
-        sigset_t pending;
-        sigpending(&pending);
-        m_was_pending = sigismember(&pending, SIGPIPE) == 1;
         pthread_sigmask(SIG_BLOCK, &m_pipe, &m_old);
     }
-    ~SigpipeHeldBack() {
-        if (!m_was_pending) {
-            const timespec no_wait{0, 0};
-            while (sigtimedwait(&m_pipe, nullptr, &no_wait) == SIGPIPE) {
-            }
-        }
-        pthread_sigmask(SIG_SETMASK, &m_old, nullptr);
-    }
+    ~SigpipeHeldBack() { pthread_sigmask(SIG_SETMASK, &m_old, nullptr); }
     SigpipeHeldBack(const SigpipeHeldBack&) = delete;
     SigpipeHeldBack& operator=(const SigpipeHeldBack&) = delete;
+
+    // After a write failed with EPIPE. A SIGPIPE pending before could only have
+    // stayed pending if the thread already held it back, and then it is not ours.
+    void discard_raised_signal() {
+        if (sigismember(&m_old, SIGPIPE) == 1) return;
+        const timespec no_wait{0, 0};
+        while (sigtimedwait(&m_pipe, nullptr, &no_wait) == SIGPIPE) {
+        }
+    }
 
   private:
     sigset_t m_pipe;
     sigset_t m_old;
-    bool m_was_pending = false;
 };
 
 }  // namespace
 
 bool write_all(const Handle& handle, const char* data, std::size_t size) {
-    const SigpipeHeldBack held_back;
+    SigpipeHeldBack held_back;
     while (size > 0) {
         const ssize_t written = ::write(fd_of(handle), data, size);
         if (written < 0) {
             if (errno == EINTR) continue;
+            if (errno == EPIPE) held_back.discard_raised_signal();
             return false;
         }
         data += written;
