@@ -55,6 +55,13 @@ bool sound_file_list(LONG count, LPCSTR* names) {
     return true;
 }
 
+// Commands on a list of files: an unsound list is refused before anything is sent.
+template <class Call>
+SCCRTN forward_files(LPVOID context, LONG count, LPCSTR* names, Call call) {
+    if (!sound_file_list(count, names)) return SCC_E_UNKNOWNERROR;
+    return forward(context, call);
+}
+
 }  // namespace
 
 extern "C" {
@@ -112,48 +119,42 @@ SCCRTN SCC_CALL SccCloseProject(LPVOID pContext) {
 
 SCCRTN SCC_CALL SccCheckout(LPVOID pContext, HWND hWnd, LONG nFiles, LPCSTR* lpFileNames,
                             LPCSTR lpComment, LONG fOptions, LPVOID pvOptions) {
-    if (!sound_file_list(nFiles, lpFileNames)) return SCC_E_UNKNOWNERROR;
-    return forward(pContext, [&](NRWScc_Base& p) {
+    return forward_files(pContext, nFiles, lpFileNames, [&](NRWScc_Base& p) {
         return p.Checkout(hWnd, nFiles, lpFileNames, lpComment, fOptions, pvOptions);
     });
 }
 
 SCCRTN SCC_CALL SccUncheckout(LPVOID pContext, HWND hWnd, LONG nFiles, LPCSTR* lpFileNames,
                               LONG fOptions, LPVOID pvOptions) {
-    if (!sound_file_list(nFiles, lpFileNames)) return SCC_E_UNKNOWNERROR;
-    return forward(pContext, [&](NRWScc_Base& p) {
+    return forward_files(pContext, nFiles, lpFileNames, [&](NRWScc_Base& p) {
         return p.Uncheckout(hWnd, nFiles, lpFileNames, fOptions, pvOptions);
     });
 }
 
 SCCRTN SCC_CALL SccCheckin(LPVOID pContext, HWND hWnd, LONG nFiles, LPCSTR* lpFileNames,
                            LPCSTR lpComment, LONG fOptions, LPVOID pvOptions) {
-    if (!sound_file_list(nFiles, lpFileNames)) return SCC_E_UNKNOWNERROR;
-    return forward(pContext, [&](NRWScc_Base& p) {
+    return forward_files(pContext, nFiles, lpFileNames, [&](NRWScc_Base& p) {
         return p.Checkin(hWnd, nFiles, lpFileNames, lpComment, fOptions, pvOptions);
     });
 }
 
 SCCRTN SCC_CALL SccAdd(LPVOID pContext, HWND hWnd, LONG nFiles, LPCSTR* lpFileNames,
                        LPCSTR lpComment, LONG* pfOptions, LPVOID pvOptions) {
-    if (!sound_file_list(nFiles, lpFileNames)) return SCC_E_UNKNOWNERROR;
-    return forward(pContext, [&](NRWScc_Base& p) {
+    return forward_files(pContext, nFiles, lpFileNames, [&](NRWScc_Base& p) {
         return p.Add(hWnd, nFiles, lpFileNames, lpComment, pfOptions, pvOptions);
     });
 }
 
 SCCRTN SCC_CALL SccRemove(LPVOID pContext, HWND hWnd, LONG nFiles, LPCSTR* lpFileNames,
                           LPCSTR lpComment, LONG fOptions, LPVOID pvOptions) {
-    if (!sound_file_list(nFiles, lpFileNames)) return SCC_E_UNKNOWNERROR;
-    return forward(pContext, [&](NRWScc_Base& p) {
+    return forward_files(pContext, nFiles, lpFileNames, [&](NRWScc_Base& p) {
         return p.Remove(hWnd, nFiles, lpFileNames, lpComment, fOptions, pvOptions);
     });
 }
 
 SCCRTN SCC_CALL SccGet(LPVOID pContext, HWND hWnd, LONG nFiles, LPCSTR* lpFileNames, LONG fOptions,
                        LPVOID pvOptions) {
-    if (!sound_file_list(nFiles, lpFileNames)) return SCC_E_UNKNOWNERROR;
-    return forward(pContext, [&](NRWScc_Base& p) {
+    return forward_files(pContext, nFiles, lpFileNames, [&](NRWScc_Base& p) {
         return p.Get(hWnd, nFiles, lpFileNames, fOptions, pvOptions);
     });
 }
@@ -170,16 +171,15 @@ SCCRTN SCC_CALL SccDirDiff(LPVOID, HWND, LPCSTR, LONG, LPVOID) {
 
 SCCRTN SCC_CALL SccHistory(LPVOID pContext, HWND hWnd, LONG nFiles, LPCSTR* lpFileNames,
                            LONG fOptions, LPVOID pvOptions) {
-    if (!sound_file_list(nFiles, lpFileNames)) return SCC_E_UNKNOWNERROR;
-    return forward(pContext, [&](NRWScc_Base& p) {
+    return forward_files(pContext, nFiles, lpFileNames, [&](NRWScc_Base& p) {
         return p.History(hWnd, nFiles, lpFileNames, fOptions, pvOptions);
     });
 }
 
 SCCRTN SCC_CALL SccQueryInfo(LPVOID pContext, LONG nFiles, LPCSTR* lpFileNames, LPLONG lpStatus) {
-    if (!sound_file_list(nFiles, lpFileNames)) return SCC_E_UNKNOWNERROR;
-    return forward(pContext,
-                   [&](NRWScc_Base& p) { return p.QueryInfo(nFiles, lpFileNames, lpStatus); });
+    return forward_files(pContext, nFiles, lpFileNames, [&](NRWScc_Base& p) {
+        return p.QueryInfo(nFiles, lpFileNames, lpStatus);
+    });
 }
 
 SCCRTN SCC_CALL SccDirQueryInfo(LPVOID pContext, LONG nDirs, LPCSTR* lpDirNames, LPLONG lpStatus) {
@@ -195,8 +195,8 @@ SCCRTN SCC_CALL SccGetEvents(LPVOID pContext, LPSTR lpFileName, LPLONG lpStatus,
 }
 
 SCCRTN SCC_CALL SccRunScc(LPVOID pContext, HWND hWnd, LONG nFiles, LPCSTR* lpFileNames) {
-    if (!sound_file_list(nFiles, lpFileNames)) return SCC_E_UNKNOWNERROR;
-    return forward(pContext, [&](NRWScc_Base& p) { return p.RunScc(hWnd, nFiles, lpFileNames); });
+    return forward_files(pContext, nFiles, lpFileNames,
+                         [&](NRWScc_Base& p) { return p.RunScc(hWnd, nFiles, lpFileNames); });
 }
 
 SCCRTN SCC_CALL SccGetProjPath(LPVOID pContext, HWND hWnd, LPSTR lpUser, LPSTR lpProjName,
