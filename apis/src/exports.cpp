@@ -14,9 +14,11 @@ std::mutex& exchange_lock() {
     return lock;
 }
 
-// The one session of the process.
-std::unique_ptr<NRWAPIS_Session>& session_slot() {
-    static std::unique_ptr<NRWAPIS_Session> slot;
+// The one session of the process. Only nrw_api_uninitialize ends it: unloading
+// the library or leaving the process tears nothing down, so a helper that was
+// never uninitialized keeps running until its input closes.
+NRWAPIS_Session*& session_slot() {
+    static NRWAPIS_Session* slot = nullptr;
     return slot;
 }
 
@@ -45,7 +47,7 @@ int dispatch(NRWAPIS_Session* session, const Operation& op) {
     try {
         if (session == nullptr || !is_acceptable(op)) return 1;
         std::lock_guard<std::mutex> guard(exchange_lock());
-        if (session != session_slot().get()) return 1;
+        if (session != session_slot()) return 1;
         return session->run_operation(op.code, op.files, op.count, op.mode, op.hwnd, op.options,
                                       op.comment, op.custom_request, op.statuses, op.op_msg,
                                       op.custom_response);
@@ -92,14 +94,11 @@ int nrw_api_initialize(NRWAPIS_Session** session) {
         std::lock_guard<std::mutex> guard(exchange_lock());
         auto& slot = session_slot();
         // A second session would orphan the first one's helper.
-        if (slot) return 1;
-        slot.reset(new (std::nothrow) NRWAPIS_Session);
-        if (!slot) return 1;
-        if (slot->start() != 0) {
-            slot.reset();
-            return 1;
-        }
-        *session = slot.get();
+        if (slot != nullptr) return 1;
+        std::unique_ptr<NRWAPIS_Session> started(new (std::nothrow) NRWAPIS_Session);
+        if (!started || started->start() != 0) return 1;
+        slot = started.release();
+        *session = slot;
         return 0;
     } catch (...) {
         return 1;
@@ -111,7 +110,10 @@ void nrw_api_uninitialize(NRWAPIS_Session** session) {
     try {
         std::lock_guard<std::mutex> guard(exchange_lock());
         auto& slot = session_slot();
-        if (*session == slot.get()) slot.reset();
+        if (*session == slot) {
+            delete slot;
+            slot = nullptr;
+        }
         *session = nullptr;
     } catch (...) {
     }
@@ -121,7 +123,7 @@ int nrw_api_get_bg_process_id(NRWAPIS_Session* session) {
     if (session == nullptr) return -1;
     try {
         std::lock_guard<std::mutex> guard(exchange_lock());
-        if (session != session_slot().get()) return -1;
+        if (session != session_slot()) return -1;
         return session->helper_process_id();
     } catch (...) {
         return -1;

@@ -3,6 +3,7 @@
 #include <mutex>
 #include <set>
 
+#include "platform/system.h"
 #include "provider.h"
 #include "provider_state.h"
 
@@ -76,6 +77,9 @@ SCCRTN SCC_CALL SccInitialize(LPVOID* ppContext, HWND hWnd, LPCSTR lpCallerName,
     if (ppContext == nullptr) return SCC_E_INITIALIZEFAILED;
     *ppContext = nullptr;
     try {
+        // Nothing may call into a client library that is missing or incomplete:
+        // the failure would end the host.
+        if (!nrwscc::platform::bind_client_library()) return SCC_E_INITIALIZEFAILED;
         NRWScc_Impl* provider = NRWScc_Impl::createProvider();
         if (provider == nullptr) return SCC_E_INITIALIZEFAILED;
         const SCCRTN result =

@@ -4,8 +4,8 @@
 #include <cstring>
 #include <new>
 
-#include "nrwapis_tracer.h"
 #include "provider_state.h"
+#include "trace_scope.h"
 
 namespace nrwscc {
 NRWAPIS_Session* g_session = nullptr;
@@ -13,17 +13,20 @@ int32_t refCount = 0;
 HWND g_ideWindow = nullptr;
 HWND g_helperWindow = nullptr;
 std::mutex g_stateLock;
+
+NRWAPIS_Session* current_session() {
+    std::lock_guard<std::mutex> guard(g_stateLock);
+    return g_session;
+}
+
+bool is_sak_file(const char* path) {
+    return std::strstr(path, "~sak") != nullptr;
+}
 }  // namespace nrwscc
 
 using namespace nrwscc;
 
 namespace {
-
-// Every traced operation opens its scope with the same first two names.
-struct Scope : NRWAPIS_Tracer {
-    explicit Scope(const char* operation)
-        : NRWAPIS_Tracer("NRWScc_Impl", "NRWScc_Impl", operation) {}
-};
 
 void copy_provider_name(LPSTR buffer) {
     if (buffer == nullptr) return;
@@ -155,23 +158,8 @@ SCCRTN NRWScc_Impl::DirDiff(HWND hWnd, LPCSTR lpDirName, LONG dwFlags, LPVOID pv
 }
 
 // Commands that reach the helper.
-SCCRTN NRWScc_Impl::Checkout(HWND, LONG, LPCSTR*, LPCSTR, LONG, LPVOID) {
-    return traced_stub("Checkout", SCC_E_OPNOTSUPPORTED);
-}
-SCCRTN NRWScc_Impl::Uncheckout(HWND, LONG, LPCSTR*, LONG, LPVOID) {
-    return traced_stub("Uncheckout", SCC_E_OPNOTSUPPORTED);
-}
-SCCRTN NRWScc_Impl::Checkin(HWND, LONG, LPCSTR*, LPCSTR, LONG, LPVOID) {
-    return traced_stub("Checkin", SCC_E_OPNOTSUPPORTED);
-}
 SCCRTN NRWScc_Impl::Add(HWND, LONG, LPCSTR*, LPCSTR, LONG*, LPVOID) {
     return traced_stub("Add", SCC_E_OPNOTSUPPORTED);
-}
-SCCRTN NRWScc_Impl::Remove(HWND, LONG, LPCSTR*, LPCSTR, LONG, LPVOID) {
-    return traced_stub("Remove", SCC_E_OPNOTSUPPORTED);
-}
-SCCRTN NRWScc_Impl::Get(HWND, LONG, LPCSTR*, LONG, LPVOID) {
-    return traced_stub("Get", SCC_E_OPNOTSUPPORTED);
 }
 SCCRTN NRWScc_Impl::Diff(HWND, LPCSTR, LONG, LPVOID) {
     return traced_stub("Diff", SCC_E_OPNOTSUPPORTED);

@@ -1,9 +1,15 @@
 // The provider object behind the host's context pointer.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "scc_api.h"
+
+namespace nrwscc {
+struct Scope;
+struct FileSetRules;
+}  // namespace nrwscc
 
 // One virtual operation per source-control command, in a fixed slot order.
 class NRWScc_Base {
@@ -147,6 +153,21 @@ class NRWScc_Impl : public NRWScc_Base {
                      LPVOID pvOptions) override;
 
   private:
+    // Windows around a command.
+    void resolveParentWindow(HWND& window) const;
+    void raiseHostWindow(HWND window) const;
+    void activateHelperWindow() const;
+    static bool findProcessWindow(HWND window, std::uint32_t* process_id);
+    static void searchWindowsOf(std::uint32_t process_id);
+
+    // False only when the file is known not to exist.
+    static bool isFilePresent(LPCSTR path);
+
+    SCCRTN runFileSetCommand(const nrwscc::FileSetRules& rules, HWND hWnd, LONG nFiles,
+                             LPCSTR* lpFileNames) const;
+    SCCRTN classifyAndAdd(nrwscc::Scope& scope, HWND hWnd, LONG nFiles, LPCSTR* lpFileNames) const;
+    void sendText(const char* text) const;
+
     std::string m_callerName;
     LPTEXTOUTPROC m_textOutProc = nullptr;
     int32_t m_projState = 0;

@@ -29,3 +29,14 @@ extern HWND g_helperWindow;
 extern std::mutex g_stateLock;
 
 }  // namespace nrwscc
+
+namespace nrwscc {
+
+// The session as it stands now; calls made with one that has since ended fail
+// cleanly in the client library.
+NRWAPIS_Session* current_session();
+
+// The helper is never asked about a list that names one of these.
+bool is_sak_file(const char* path);
+
+}  // namespace nrwscc

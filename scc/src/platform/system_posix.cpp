@@ -1,0 +1,108 @@
+// POSIX services of the plug-in. There is no window system: searches find
+// nothing, window calls do nothing and the message box text goes to standard
+// error. File errors are given the Windows numbers the provider's rules use.
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+#include "system.h"
+
+namespace nrwscc::platform {
+
+namespace {
+
+std::uint32_t file_error(int code) {
+    switch (code) {
+        case ENOENT:
+            return kFileNotFound;
+        case ENOTDIR:
+            return kPathNotFound;
+        case EEXIST:
+            return kAlreadyExists;
+        case EACCES:
+        case EPERM:
+        case EISDIR:
+            return kAccessDenied;
+        default:
+            return 0x1000u + static_cast<std::uint32_t>(code);
+    }
+}
+
+std::string folder_of(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+bool bind_client_library() {
+    // Bound by the dynamic loader before the plug-in could be loaded at all.
+    return true;
+}
+
+void enum_windows(WindowVisitor, std::uint32_t*) {}
+
+std::uint32_t window_process_id(HWND) {
+    return 0;
+}
+
+bool is_window_visible(HWND) {
+    return false;
+}
+
+std::uint32_t current_process_id() {
+    return static_cast<std::uint32_t>(getpid());
+}
+
+void allow_set_foreground(std::uint32_t) {}
+void set_foreground(HWND) {}
+void set_window_pos(HWND, HWND, std::uint32_t) {}
+
+std::uint32_t attributes_error(const char* path) {
+    struct stat info {};
+    if (stat(path, &info) == 0) return 0;
+    const int code = errno;
+    // A missing file in a missing folder is a path that cannot be found.
+    if (code == ENOENT && stat(folder_of(path).c_str(), &info) != 0) return kPathNotFound;
+    return file_error(code);
+}
+
+bool set_normal_attributes(const char* path, std::uint32_t& error) {
+    struct stat info {};
+    if (stat(path, &info) != 0 || chmod(path, (info.st_mode & 07777) | S_IWUSR) != 0) {
+        error = file_error(errno);
+        return false;
+    }
+    return true;
+}
+
+bool move_file_no_replace(const char* from, const char* to, std::uint32_t& error) {
+    struct stat info {};
+    if (stat(from, &info) == 0 && S_ISDIR(info.st_mode)) {
+        error = kAccessDenied;
+        return false;
+    }
+    if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return true;
+    error = file_error(errno);
+    return false;
+}
+
+bool delete_file(const char* path, std::uint32_t& error) {
+    if (unlink(path) == 0) return true;
+    error = file_error(errno);
+    return false;
+}
+
+void show_message_box(HWND, const wchar_t* text, const wchar_t* caption) {
+    std::string line;
+    for (const wchar_t* part : {caption, L": ", text, L"\n"})
+        for (; *part != L'\0'; ++part) line += static_cast<char>(*part);
+    std::fputs(line.c_str(), stderr);
+}
+
+}  // namespace nrwscc::platform
