@@ -10,14 +10,8 @@
 namespace {
 
 using testsys::HelperTest;
+using testsys::hex_handle;
 using testsys::ok_response;
-
-std::string hex_handle(std::uintptr_t value) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string digits(sizeof(void*) * 2, '0');
-    for (std::size_t i = digits.size(); i-- > 0; value >>= 4) digits[i] = kHex[value & 0xF];
-    return digits;
-}
 
 nrw_hwnd window(std::uintptr_t value) {
     return reinterpret_cast<nrw_hwnd>(value);

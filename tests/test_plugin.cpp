@@ -10,111 +10,13 @@
 #include <thread>
 #include <vector>
 
-#include "helper_fixture.h"
-#include "plugin_loader.h"
+#include "plugin_fixture.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-const std::string kEnter = "::Entering";
-const std::string kExit = "::Exiting";
-
-std::string line(const std::string& operation, const std::string& text) {
-    return "NRWScc_Impl::NRWScc_Impl::" + operation +
-           (text.rfind("::", 0) == 0 ? text : "::" + text);
-}
-
-// The scope of the first Initialize of the process, which starts the helper.
-std::vector<std::string> first_initialize_lines() {
-    return {line("Initialize", kEnter), line("Initialize", "refCount : 1"),
-            line("Initialize", "Initializing the helper process for : TestHost"),
-            line("Initialize", "Initialized the helper process"), line("Initialize", kExit)};
-}
-
-std::vector<std::string> joined(std::vector<std::string> head,
-                                const std::vector<std::string>& tail) {
-    head.insert(head.end(), tail.begin(), tail.end());
-    return head;
-}
-
-LONG SCC_CALL ignore_text(LPCSTR, DWORD) {
-    return 0;
-}
-
-BOOL SCC_CALL count_populate(LPVOID data, BOOL, LONG, LPCSTR) {
-    ++*static_cast<int*>(data);
-    return 1;
-}
-
-class PluginTest : public testsys::HelperEnvironmentTest {
-  protected:
-    void SetUp() override {
-        HelperEnvironmentTest::SetUp();
-        m_trace = m_dir + "/trace";
-        fs::create_directories(m_trace);
-        testsys::set_env("CRVN_NRWAPIS_TRACE_DIR", m_trace);
-    }
-
-    static fs::path stage() {
-        return fs::path(testsys::own_executable()).parent_path().parent_path() / "stage";
-    }
-
-    void load(const fs::path& plugin, host::LoadStyle style = host::LoadStyle::plain) {
-        std::string error;
-        std::vector<std::string> missing;
-        const bool loaded = host::load_provider(plugin.string(), style, m_scc, error, missing);
-        std::string names;
-        for (const auto& name : missing) names += name + " ";
-        ASSERT_TRUE(loaded) << error << ": " << names;
-    }
-    void load_staged() { load(stage() / "nrwapis" / NRW_PLUGIN_FILE); }
-
-    LPVOID initialize(const char* caller = "TestHost") {
-        LPVOID context = nullptr;
-        char name[32] = {};
-        char aux[32] = {};
-        LONG caps = 0, checkout_len = 0, comment_len = 0;
-        EXPECT_EQ(SCC_OK, m_scc.Initialize(&context, nullptr, caller, name, &caps, aux,
-                                           &checkout_len, &comment_len));
-        return context;
-    }
-
-    void open_project(LPVOID context) {
-        char user[] = "me";
-        char project[] = "proj";
-        char aux[] = "aux";
-        EXPECT_EQ(SCC_OK, m_scc.OpenProject(context, nullptr, user, project, "C:\\work", aux, "",
-                                            ignore_text, 0));
-    }
-
-    std::vector<std::string> trace_lines() const {
-        std::vector<std::string> lines;
-        for (const auto& entry : fs::directory_iterator(m_trace)) {
-            std::istringstream in(testsys::read_file(entry.path().string()));
-            for (std::string text; std::getline(in, text);) {
-                if (!text.empty() && text.back() == '\r') text.pop_back();
-                lines.push_back(text);
-            }
-        }
-        return lines;
-    }
-
-    // Copies the libraries and, if asked, the helper into an installation of their own.
-    fs::path install_copy(const fs::path& root, bool with_helper) {
-        fs::create_directories(root / "nrwapis");
-        for (const char* file : {NRW_PLUGIN_FILE, NRW_CLIENT_FILE})
-            fs::copy_file(stage() / "nrwapis" / file, root / "nrwapis" / file);
-        if (with_helper) install_helper(root);
-        return root / "nrwapis" / NRW_PLUGIN_FILE;
-    }
-    static void install_helper(const fs::path& root) {
-        fs::copy_file(stage() / NRW_HELPER_FILE, root / NRW_HELPER_FILE);
-    }
-
-    host::SccExports m_scc;
-    std::string m_trace;
-};
+using namespace plugintest;
 
 TEST_F(PluginTest, SelfAnsweringExportsNeedNoProviderAndTraceNothing) {
     load_staged();

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -27,8 +28,21 @@ inline void write_file(const std::string& path, const std::string& bytes) {
     out << bytes;
 }
 
+// A window handle as requests carry it: two hex digits per pointer byte.
+inline std::string hex_handle(std::uintptr_t value) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string digits(sizeof(void*) * 2, '0');
+    for (std::size_t i = digits.size(); i-- > 0; value >>= 4) digits[i] = kHex[value & 0xF];
+    return digits;
+}
+
+inline std::string response(int status, const std::string& sections = "") {
+    return "<response_start><exit_st_start>" + std::to_string(status) + "<exit_st_end>" + sections +
+           "<response_end>";
+}
+
 inline std::string ok_response(const std::string& sections = "") {
-    return "<response_start><exit_st_start>0<exit_st_end>" + sections + "<response_end>";
+    return response(0, sections);
 }
 
 // Scratch folders and the helper's steering variables, for any test that starts it.
