@@ -12,6 +12,7 @@
 
 namespace {
 
+using testsys::HelperEnvironmentTest;
 using testsys::HelperTest;
 using testsys::ok_response;
 
@@ -180,6 +181,30 @@ TEST_F(HelperTest, WritingToAHelperThatStoppedReadingFailsWithoutHarm) {
     wait_until_gone(wait_for_helpers(1).at(0));
     queue_reply(ok_response());
     EXPECT_EQ(0, checkout(m_session));
+}
+
+}  // namespace
+
+namespace {
+
+// Run by the next case in a process of its own, which leaves without ending its
+// session.
+TEST(LeftRunning, DISABLED_StartAndLeaveWithoutUninitializing) {
+    NRWAPIS_Session* session = nullptr;
+    ASSERT_EQ(0, nrw_api_initialize(&session));
+    EXPECT_EQ(0, nrw_api_launch_nrw(session));
+}
+
+TEST_F(HelperEnvironmentTest, ExitWithoutUninitializeLeavesTheHelperToEndAtEndOfInput) {
+    const auto child = testsys::start_program(
+        testsys::own_executable(),
+        {"--gtest_also_run_disabled_tests",
+         "--gtest_filter=LeftRunning.DISABLED_StartAndLeaveWithoutUninitializing"});
+    ASSERT_EQ(0, testsys::wait_program(child));
+    const int helper = wait_for_helpers(1).at(0);
+    const std::string ended = m_log + "/" + std::to_string(helper) + ".end";
+    for (int i = 0; i < 500 && testsys::read_file(ended).empty(); ++i) testsys::sleep_ms(10);
+    EXPECT_EQ("input closed\n", testsys::read_file(ended));
 }
 
 }  // namespace

@@ -2,7 +2,8 @@
 // protocol on its standard streams and is steered by environment variables:
 //   NRWH_LOG_DIR      append each raw request to requests.log and each answer,
 //                     with a line feed, to answers.log; write the argv, command
-//                     line and process id of each start there
+//                     line and process id of each start there, and <pid>.end
+//                     when the input closes
 //   NRWH_SCRIPT_DIR   answer from queued files (taken in name order, then deleted);
 //                     each starts with a directive line:
 //                       reply | pieces N MS | exit CODE | hang | echo | window |
@@ -171,5 +172,11 @@ int main(int argc, char** argv) {
         answer(helper::parse_request(raw), log_dir);
         if (exit_after > 0 && ++answered >= exit_after) helper::exit_now(exit_code);
     }
+    // Tells a helper that saw its input close apart from one that was ended; the
+    // pause plays a helper that tidies up before it leaves.
+    helper::sleep_ms(100);
+    if (!log_dir.empty())
+        append_file(log_dir + "/" + std::to_string(helper::process_id()) + ".end",
+                    "input closed\n");
     return 0;
 }
