@@ -1,5 +1,6 @@
 // The Source Code Control API entry points. Each either answers by itself or
 // hands its arguments to the provider object behind the host's context.
+#include <initializer_list>
 #include <mutex>
 #include <set>
 
@@ -60,6 +61,14 @@ bool sound_file_list(LONG count, LPCSTR* names) {
 template <class Call>
 SCCRTN forward_files(LPVOID context, LONG count, LPCSTR* names, Call call) {
     if (!sound_file_list(count, names)) return SCC_E_UNKNOWNERROR;
+    return forward(context, call);
+}
+
+// Commands on one or two named files: a missing name is refused likewise.
+template <class Call>
+SCCRTN forward_paths(LPVOID context, std::initializer_list<LPCSTR> paths, Call call) {
+    for (LPCSTR path : paths)
+        if (path == nullptr) return SCC_E_UNKNOWNERROR;
     return forward(context, call);
 }
 
@@ -165,8 +174,9 @@ SCCRTN SCC_CALL SccGet(LPVOID pContext, HWND hWnd, LONG nFiles, LPCSTR* lpFileNa
 
 SCCRTN SCC_CALL SccDiff(LPVOID pContext, HWND hWnd, LPCSTR lpFileName, LONG fOptions,
                         LPVOID pvOptions) {
-    return forward(pContext,
-                   [&](NRWScc_Base& p) { return p.Diff(hWnd, lpFileName, fOptions, pvOptions); });
+    return forward_paths(pContext, {lpFileName}, [&](NRWScc_Base& p) {
+        return p.Diff(hWnd, lpFileName, fOptions, pvOptions);
+    });
 }
 
 SCCRTN SCC_CALL SccDirDiff(LPVOID, HWND, LPCSTR, LONG, LPVOID) {
@@ -181,6 +191,8 @@ SCCRTN SCC_CALL SccHistory(LPVOID pContext, HWND hWnd, LONG nFiles, LPCSTR* lpFi
 }
 
 SCCRTN SCC_CALL SccQueryInfo(LPVOID pContext, LONG nFiles, LPCSTR* lpFileNames, LPLONG lpStatus) {
+    // Every file's status goes somewhere.
+    if (nFiles > 0 && lpStatus == nullptr) return SCC_E_UNKNOWNERROR;
     return forward_files(pContext, nFiles, lpFileNames, [&](NRWScc_Base& p) {
         return p.QueryInfo(nFiles, lpFileNames, lpStatus);
     });
@@ -227,7 +239,8 @@ SCCRTN SCC_CALL SccEndBatch(void) {
 }
 
 SCCRTN SCC_CALL SccRename(LPVOID pContext, HWND hWnd, LPCSTR lpFileName, LPCSTR lpNewName) {
-    return forward(pContext, [&](NRWScc_Base& p) { return p.Rename(hWnd, lpFileName, lpNewName); });
+    return forward_paths(pContext, {lpFileName, lpNewName},
+                         [&](NRWScc_Base& p) { return p.Rename(hWnd, lpFileName, lpNewName); });
 }
 
 SCCRTN SCC_CALL SccAddFromScc(LPVOID pContext, HWND hWnd, LPLONG pnFiles, LPCSTR** lplpFileNames) {
@@ -236,7 +249,8 @@ SCCRTN SCC_CALL SccAddFromScc(LPVOID pContext, HWND hWnd, LPLONG pnFiles, LPCSTR
 }
 
 SCCRTN SCC_CALL SccProperties(LPVOID pContext, HWND hWnd, LPCSTR lpFileName) {
-    return forward(pContext, [&](NRWScc_Base& p) { return p.Properties(hWnd, lpFileName); });
+    return forward_paths(pContext, {lpFileName},
+                         [&](NRWScc_Base& p) { return p.Properties(hWnd, lpFileName); });
 }
 
 SCCRTN SCC_CALL SccPopulateList(LPVOID pContext, enum SCCCOMMAND nCommand, LONG nFiles,

@@ -157,29 +157,6 @@ SCCRTN NRWScc_Impl::DirDiff(HWND hWnd, LPCSTR lpDirName, LONG dwFlags, LPVOID pv
     return Diff(hWnd, lpDirName, dwFlags, pvOptions);
 }
 
-// Commands that reach the helper.
-SCCRTN NRWScc_Impl::Add(HWND, LONG, LPCSTR*, LPCSTR, LONG*, LPVOID) {
-    return traced_stub("Add", SCC_E_OPNOTSUPPORTED);
-}
-SCCRTN NRWScc_Impl::Diff(HWND, LPCSTR, LONG, LPVOID) {
-    return traced_stub("Diff", SCC_E_OPNOTSUPPORTED);
-}
-SCCRTN NRWScc_Impl::History(HWND, LONG, LPCSTR*, LONG, LPVOID) {
-    return traced_stub("History", SCC_E_OPNOTSUPPORTED);
-}
-SCCRTN NRWScc_Impl::QueryInfo(LONG, LPCSTR*, LPLONG) {
-    return traced_stub("QueryInfo", SCC_E_OPNOTSUPPORTED);
-}
-SCCRTN NRWScc_Impl::RunScc(HWND, LONG, LPCSTR*) {
-    return traced_stub("RunScc", SCC_E_OPNOTSUPPORTED);
-}
-SCCRTN NRWScc_Impl::Rename(HWND, LPCSTR, LPCSTR) {
-    return traced_stub("Rename", SCC_E_OPNOTSUPPORTED);
-}
-SCCRTN NRWScc_Impl::Properties(HWND, LPCSTR) {
-    return traced_stub("Properties", SCC_E_OPNOTSUPPORTED);
-}
-
 // Operations the provider answers without doing anything.
 SCCRTN NRWScc_Impl::DirQueryInfo(LONG, LPCSTR*, LPLONG) {
     return traced_stub("DirQueryInfo");
