@@ -46,6 +46,25 @@ bool is_topmost(HWND window) {
 
 const char* kFile[] = {"C:\\w\\a.c"};
 
+std::string query_answer(int status) {
+    return testsys::ok_response("<query_res_start>" + std::to_string(status) + "<query_res_end>");
+}
+
+BOOL CALLBACK find_visible_window_of(HWND window, LPARAM data) {
+    auto* search = reinterpret_cast<std::pair<DWORD, HWND>*>(data);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner != search->first || !IsWindowVisible(window)) return TRUE;
+    search->second = window;
+    return FALSE;
+}
+
+HWND helper_window(int process_id) {
+    std::pair<DWORD, HWND> search{static_cast<DWORD>(process_id), nullptr};
+    EnumWindows(find_visible_window_of, reinterpret_cast<LPARAM>(&search));
+    return search.second;
+}
+
 TEST_F(PluginTest, NullParentIsTheHostsFirstVisibleWindowFoundOncePerProject) {
     make_window("hidden", false);
     HWND first = make_window("first", true);
@@ -85,6 +104,7 @@ TEST_F(PluginTest, OneHostGetsItsWindowBackOnTopAfterADialogCommand) {
     } cases[] = {
         {kRaiser, "checkout", 0, true},    {kRaiser, "uncheckout", 0, true},
         {kRaiser, "checkin", 0, true},     {kRaiser, "remove", 0, true},
+        {kRaiser, "add", 0, true},         {kRaiser, "properties", 0, false},
         {kRaiser, "checkout", 1, true},    {kRaiser, "get", 0, false},
         {kRaiser, "get", 2, false},        {kRaiser, "checkout", 2, false},
         {kRaiser, "remove", 2, false},     {"National Instruments Labview", "checkout", 0, false},
@@ -97,17 +117,75 @@ TEST_F(PluginTest, OneHostGetsItsWindowBackOnTopAfterADialogCommand) {
         SetWindowPos(other, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
         LPVOID context = initialize(c.caller);
         open_project(context);
-        queue_reply(response(c.helper_status));
         const std::string command = c.command;
+        if (command == "add") queue_reply(query_answer(0));
+        queue_reply(response(c.helper_status));
         if (command == "checkout") m_scc.Checkout(context, host, 1, kFile, nullptr, 0, nullptr);
         if (command == "uncheckout") m_scc.Uncheckout(context, host, 1, kFile, 0, nullptr);
         if (command == "checkin") m_scc.Checkin(context, host, 1, kFile, nullptr, 0, nullptr);
         if (command == "remove") m_scc.Remove(context, host, 1, kFile, nullptr, 0, nullptr);
         if (command == "get") m_scc.Get(context, host, 1, kFile, 0, nullptr);
+        if (command == "add") m_scc.Add(context, host, 1, kFile, nullptr, nullptr, nullptr);
+        if (command == "properties") m_scc.Properties(context, host, kFile[0]);
         EXPECT_EQ(c.raised, IsWindowVisible(host) != FALSE);
         EXPECT_EQ(c.raised, is_above(host, other));
         EXPECT_FALSE(is_topmost(host));
         EXPECT_EQ(SCC_OK, m_scc.Uninitialize(context));
+    }
+}
+
+TEST_F(PluginTest, AddShowsItsBoxOverTheHostsWindowAsGiven) {
+    HWND host = make_window("host", true);
+    LPVOID context = open_session();
+    queue_reply(query_answer(1));
+    testsys::MessageBoxWatcher boxes("NorrowNavigator");
+    EXPECT_EQ(SCC_OK, m_scc.Add(context, host, 1, kFile, nullptr, nullptr, nullptr));
+    const auto shown = boxes.finish();
+    ASSERT_EQ(1u, shown.size());
+    EXPECT_EQ(value_of(host), shown[0].owner);
+    queue_reply(query_answer(1));
+    testsys::MessageBoxWatcher unowned("NorrowNavigator");
+    EXPECT_EQ(SCC_OK, m_scc.Add(context, nullptr, 1, kFile, nullptr, nullptr, nullptr));
+    const auto unowned_shown = unowned.finish();
+    ASSERT_EQ(1u, unowned_shown.size());
+    EXPECT_EQ(0u, unowned_shown[0].owner);
+}
+
+TEST_F(PluginTest, HelperWindowComesToTheForegroundAfterLaunchDiffAndHistory) {
+    testsys::set_env("NRWH_WINDOW", "1");
+    HWND host = make_window("host", true);
+    LPVOID context = open_session();
+    const int helper = wait_for_helpers(1).at(0);
+    HWND shown = nullptr;
+    for (int i = 0; i < 100 && shown == nullptr; ++i, Sleep(20)) shown = helper_window(helper);
+    ASSERT_NE(nullptr, shown);
+    const struct {
+        const char* command;
+        const char* directive;  // how the helper answers
+    } steps[] = {{"launch", "reply"},
+                 {"diff", "reply"},
+                 {"history", "reply"},
+                 // A failed call brings it up all the same.
+                 {"history", "reply"},
+                 // With no visible window the one found before is used.
+                 {"launch", "hide"}};
+    int index = 0;
+    for (const auto& step : steps) {
+        SCOPED_TRACE(std::string(step.command) + " " + step.directive);
+        SetForegroundWindow(host);
+        ASSERT_EQ(host, GetForegroundWindow());
+        queue(step.directive, testsys::response(++index == 4 ? 1 : 0));
+        const std::string command = step.command;
+        if (command == "launch") m_scc.RunScc(context, nullptr, 1, kFile);
+        if (command == "diff") m_scc.Diff(context, nullptr, kFile[0], 0, nullptr);
+        if (command == "history") m_scc.History(context, nullptr, 1, kFile, 0, nullptr);
+        // Another process's window takes the foreground a moment later. A hidden
+        // one never shows as the foreground, but the host loses it all the same,
+        // which a null window would not do.
+        const bool hidden = std::string(step.directive) == "hide";
+        HWND expected = hidden ? nullptr : shown;
+        for (int i = 0; i < 100 && GetForegroundWindow() != expected; ++i) Sleep(20);
+        EXPECT_EQ(expected, GetForegroundWindow());
     }
 }
 

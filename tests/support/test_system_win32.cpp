@@ -92,3 +92,87 @@ int wait_program(std::intptr_t process) {
 }
 
 }  // namespace testsys
+
+#include <atomic>
+#include <mutex>
+#include <set>
+#include <thread>
+
+namespace testsys {
+
+namespace {
+
+// The text as the window holds it, without sending it a message: its thread may
+// be the one that waits for the watcher.
+std::string text_of(HWND window) {
+    wchar_t wide[512] = {};
+    const int length = InternalGetWindowText(window, wide, 512);
+    std::string text;
+    for (int i = 0; i < length; ++i) text += static_cast<char>(wide[i]);
+    return text;
+}
+
+BOOL CALLBACK collect_static_text(HWND child, LPARAM data) {
+    char class_name[16] = {};
+    GetClassNameA(child, class_name, sizeof(class_name));
+    const std::string text = text_of(child);
+    auto* longest = reinterpret_cast<std::string*>(data);
+    if (lstrcmpiA(class_name, "Static") == 0 && text.size() > longest->size()) *longest = text;
+    return TRUE;
+}
+
+}  // namespace
+
+struct MessageBoxWatcher::State {
+    std::string caption;
+    std::atomic<bool> stop{false};
+    std::mutex lock;
+    std::vector<ShownBox> boxes;
+    std::set<HWND> seen;
+    std::thread watcher;
+
+    static BOOL CALLBACK visit(HWND window, LPARAM data) {
+        auto* state = reinterpret_cast<State*>(data);
+        char class_name[16] = {};
+        DWORD owner_process = 0;
+        GetWindowThreadProcessId(window, &owner_process);
+        GetClassNameA(window, class_name, sizeof(class_name));
+        if (owner_process != GetCurrentProcessId() || std::string(class_name) != "#32770" ||
+            state->caption != text_of(window) || !IsWindowVisible(window))
+            return TRUE;
+        std::lock_guard<std::mutex> guard(state->lock);
+        if (state->seen.insert(window).second) {
+            std::string text;
+            EnumChildWindows(window, collect_static_text, reinterpret_cast<LPARAM>(&text));
+            state->boxes.push_back(
+                {reinterpret_cast<std::uintptr_t>(GetWindow(window, GW_OWNER)), text});
+        }
+        PostMessageA(window, WM_COMMAND, IDOK, 0);
+        return TRUE;
+    }
+
+    void run() {
+        while (!stop) {
+            EnumWindows(visit, reinterpret_cast<LPARAM>(this));
+            Sleep(10);
+        }
+    }
+};
+
+MessageBoxWatcher::MessageBoxWatcher(const std::string& caption) : m_state(new State) {
+    m_state->caption = caption;
+    m_state->watcher = std::thread([state = m_state.get()] { state->run(); });
+}
+
+MessageBoxWatcher::~MessageBoxWatcher() {
+    finish();
+}
+
+std::vector<ShownBox> MessageBoxWatcher::finish() {
+    m_state->stop = true;
+    if (m_state->watcher.joinable()) m_state->watcher.join();
+    std::lock_guard<std::mutex> guard(m_state->lock);
+    return m_state->boxes;
+}
+
+}  // namespace testsys

@@ -16,6 +16,8 @@ int process_id();
 std::string raw_command_line(int argc, char** argv);
 // Shows a visible top-level window that lives as long as the process.
 void show_window(const std::string& title);
+// Hides the window shown before, if any.
+void hide_window();
 // Whether a handle value inherited from the parent is usable here.
 bool is_handle_valid(std::uintptr_t value);
 std::string temp_folder();

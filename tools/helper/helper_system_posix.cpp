@@ -54,6 +54,7 @@ std::string raw_command_line(int argc, char** argv) {
 }
 
 void show_window(const std::string&) {}
+void hide_window() {}
 
 bool is_handle_valid(std::uintptr_t value) {
     return ::fcntl(static_cast<int>(value), F_GETFD) != -1;

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <atomic>
 #include <thread>
 
 #include "helper_system.h"
@@ -39,6 +40,8 @@ std::string raw_command_line(int, char**) {
 
 namespace {
 
+std::atomic<HWND> g_window{nullptr};
+
 LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     return DefWindowProcA(window, message, wparam, lparam);
 }
@@ -53,6 +56,7 @@ void run_window(std::string title) {
                                   WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 300, 200, nullptr,
                                   nullptr, window_class.hInstance, nullptr);
     if (window == nullptr) return;
+    g_window = window;
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
         TranslateMessage(&message);
@@ -67,6 +71,10 @@ void show_window(const std::string& title) {
     // for requests.
     std::thread(run_window, title).detach();
     Sleep(200);
+}
+
+void hide_window() {
+    if (g_window != nullptr) ShowWindow(g_window, SW_HIDE);
 }
 
 bool is_handle_valid(std::uintptr_t value) {

@@ -7,6 +7,7 @@
 //   NRWH_SCRIPT_DIR   answer from queued files (taken in name order, then deleted);
 //                     each starts with a directive line:
 //                       reply | pieces N MS | exit CODE | hang | echo | window |
+//                       hide (the window) | create PATH (a file, then reply) |
 //                       linger MS (answer, stop reading, exit MS later)
 //   NRWH_MODE=echo    answer every request with its file set as the message
 //   NRWH_EXIT_AFTER=N exit (with NRWH_EXIT_CODE, default 0) after N answers
@@ -137,6 +138,12 @@ void run_script(const std::string& script, const helper::Request& request) {
         helper::exit_now(0);
     }
     if (verb == "window") helper::show_window("Navigator helper");
+    if (verb == "hide") helper::hide_window();
+    if (verb == "create") {
+        std::string path;
+        std::getline(words >> std::ws, path);
+        append_file(path, "made by the helper\n");
+    }
     helper::write_output(body.data(), body.size());
 }
 
