@@ -16,9 +16,14 @@ export NRWH_LOG_DIR="$work/log"
 export NRWH_STATE_FILE="$work/demo.state"
 export CRVN_NRWAPIS_TRACE_DIR="$work/trace"
 
+# A small project whose files the IDE session works on; Wine sees / as drive Z:.
+mkdir -p "$work/project"
+for file in main.c util.c notes.txt; do echo "// $file" > "$work/project/$file"; done
+project="Z:$(printf '%s' "$work/project" | tr / '\\')"
+
 prefix="$PWD/build/win32/wineprefix"
 xvfb-run -a bash -c "bash cmake/wine-run.sh '$prefix' - build/win32/tools/nrwhost.exe \
-  '$PWD/build/win32/stage'; status=\$?; WINEPREFIX='$prefix' wineserver -k; exit \$status"
+  '$PWD/build/win32/stage' '$project'; status=\$?; WINEPREFIX='$prefix' wineserver -k; exit \$status"
 
 echo "== trace file"
 cat "$work"/trace/*.txt | tr -d '\r'

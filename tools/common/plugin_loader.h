@@ -63,3 +63,12 @@ void* open_library(const std::string& path, LoadStyle style, std::string& error)
 void* find_symbol(void* library, const char* name);
 
 }  // namespace host
+
+namespace host {
+
+// Plays the user at every message box of this process with the given caption:
+// prints what it says and presses OK. Without a window system the box text goes
+// to standard error by itself.
+void answer_message_boxes(const char* caption);
+
+}  // namespace host

@@ -1,11 +1,14 @@
 #include "demo.h"
 
+#include <filesystem>
 #include <fstream>
 #include <map>
 
 namespace helper {
 
 namespace {
+
+namespace fs = std::filesystem;
 
 enum class FileState { uncontrolled, checked_in, checked_out };
 
@@ -72,11 +75,41 @@ std::string query_answer(const Repository& repository, const Request& request) {
     return response(0, "<query_res_start>" + std::to_string(bits) + "<query_res_end>");
 }
 
+// The working copy follows the repository: a restore puts a missing file back, a
+// rename moves the file and its state to the new name beside it.
+std::string restore(const Request& request) {
+    for (const std::string& name : request.files) {
+        std::error_code error;
+        if (!fs::exists(name, error)) std::ofstream(name) << "restored from the repository\n";
+    }
+    return response(0, "");
+}
+
+std::string rename(Repository& repository, const Request& request, const std::string& state_file) {
+    std::string new_name;
+    if (request.files.size() != 1 ||
+        !section(request.raw, "<rename_nameset_start>", "<rename_nameset_end>", new_name))
+        return response(1, "");
+    const std::string& old_path = request.files[0];
+    const std::size_t slash = old_path.find_last_of("\\/");
+    const std::string new_path =
+        slash == std::string::npos ? new_name : old_path.substr(0, slash + 1) + new_name;
+    std::error_code error;
+    fs::rename(old_path, new_path, error);
+    if (error) return response(1, "");
+    repository[new_path] = state_of(repository, old_path);
+    repository.erase(old_path);
+    save(repository, state_file);
+    return response(0, "");
+}
+
 }  // namespace
 
 std::string demo_answer(const Request& request, const std::string& state_file) {
     Repository repository = load(state_file);
     if (request.op == 6) return query_answer(repository, request);
+    if (request.op == 12) return restore(request);
+    if (request.op == 4) return rename(repository, request, state_file);
     Transition transition{};
     if (!transition_for(request.op, transition)) return response(0, "");
 

@@ -3,11 +3,13 @@
 // its result; the client library is also driven directly, and each request and
 // answer that crossed the pipe is shown.
 //
-// usage: nrwhost INSTALL_FOLDER
+// usage: nrwhost INSTALL_FOLDER PROJECT_FOLDER
 // The helper writes its log where NRWH_LOG_DIR points; the trace goes where
 // CRVN_NRWAPIS_TRACE_DIR points.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -35,22 +37,44 @@ std::string read_all(const std::string& path) {
 // Prints what the helper logged since the last call.
 class PipeLog {
   public:
+    // Each request since the last call, followed by the answer it got.
     void show_new() {
         const char* dir = std::getenv("NRWH_LOG_DIR");
         if (dir == nullptr) return;
-        show(std::string(dir) + "/requests.log", m_requests, "  request: ");
-        show(std::string(dir) + "/answers.log", m_answers, "  answer:  ");
+        const auto requests =
+            take_new(std::string(dir) + "/requests.log", "<request_end>\n", m_requests);
+        const auto answers =
+            take_new(std::string(dir) + "/answers.log", "<response_end>\n", m_answers);
+        for (std::size_t i = 0; i < std::max(requests.size(), answers.size()); ++i) {
+            if (i < requests.size()) std::printf("  request: %s", requests[i].c_str());
+            if (i < answers.size()) std::printf("  answer:  %s", answers[i].c_str());
+        }
     }
 
   private:
-    static void show(const std::string& path, std::size_t& seen, const char* label) {
+    static std::vector<std::string> take_new(const std::string& path, const std::string& end,
+                                             std::size_t& seen) {
         const std::string text = read_all(path);
-        if (text.size() <= seen) return;
-        std::printf("%s%s", label, text.substr(seen).c_str());
-        seen = text.size();
+        std::vector<std::string> items;
+        for (std::size_t at = text.find(end, seen); at != std::string::npos;
+             at = text.find(end, seen)) {
+            items.push_back(text.substr(seen, at + end.size() - seen));
+            seen = at + end.size();
+        }
+        return items;
     }
     std::size_t m_requests = 0, m_answers = 0;
 };
+
+// A file of the project folder, in the folder's own style.
+std::string join(const std::string& folder, const char* name) {
+    const char separator = folder.find('\\') != std::string::npos ? '\\' : '/';
+    return folder + separator + name;
+}
+
+std::string base_name(const std::string& path) {
+    return path.substr(path.find_last_of("\\/") + 1);
+}
 
 template <class Function>
 bool bind(void* library, const char* name, Function& slot) {
@@ -59,7 +83,7 @@ bool bind(void* library, const char* name, Function& slot) {
     return slot != nullptr;
 }
 
-int drive_client_library(const std::string& path, PipeLog& log) {
+int drive_client_library(const std::string& path, const std::string& project, PipeLog& log) {
     std::printf("== client library %s\n", path.c_str());
     std::string error;
     void* library = host::open_library(path, host::LoadStyle::plain, error);
@@ -76,7 +100,8 @@ int drive_client_library(const std::string& path, PipeLog& log) {
     NRWAPIS_Session* session = nullptr;
     std::printf("nrw_api_initialize -> %d\n", api.initialize(&session));
     if (session == nullptr) return 1;
-    const char* files[] = {"C:\\demo\\main.c", "C:\\demo\\util.c"};
+    const std::string main_c = join(project, "main.c"), util_c = join(project, "util.c");
+    const char* files[] = {main_c.c_str(), util_c.c_str()};
     // Add both files, check them out, then try a second checkout, which must fail.
     const struct {
         const char* what;
@@ -108,7 +133,101 @@ LONG SCC_CALL print_text(LPCSTR text, DWORD kind) {
     return 0;
 }
 
-int drive_plugin(const std::string& path, PipeLog& log) {
+std::string describe_status(LONG status) {
+    if (status == SCC_STATUS_INVALID) return "invalid";
+    if (status == SCC_STATUS_NOTCONTROLLED) return "not controlled";
+    std::string text;
+    if (status & SCC_STATUS_CONTROLLED) text += "controlled";
+    if (status & SCC_STATUS_CHECKEDOUT) text += ", checked out";
+    if (status & SCC_STATUS_OUTBYUSER) text += " by me";
+    if (status & SCC_STATUS_MODIFIED) text += ", modified";
+    return text;
+}
+
+void print_result(const char* call, SCCRTN result) {
+    std::printf("%s -> %ld\n", call, static_cast<long>(result));
+}
+
+// One IDE session over a small project folder: every command the plug-in serves,
+// with the files' states shown before and after.
+class PluginSession {
+  public:
+    PluginSession(host::SccExports& scc, LPVOID context, std::string folder, PipeLog& log)
+        : m_scc(scc), m_context(context), m_folder(std::move(folder)), m_log(log) {}
+
+    std::string path(const char* name) const { return join(m_folder, name); }
+
+    void show_status(const std::vector<std::string>& files) {
+        std::vector<LPCSTR> list;
+        for (const auto& file : files) list.push_back(file.c_str());
+        std::vector<LONG> status(files.size(), 0);
+        print_result("SccQueryInfo", m_scc.QueryInfo(m_context, static_cast<LONG>(list.size()),
+                                                     list.data(), status.data()));
+        for (std::size_t i = 0; i < files.size(); ++i)
+            std::printf("  %-12s 0x%04lX  %s\n", base_name(files[i]).c_str(),
+                        static_cast<unsigned long>(status[i]), describe_status(status[i]).c_str());
+        m_log.show_new();
+    }
+
+    template <class Command>
+    void run(const char* call, const std::vector<std::string>& files, Command command) {
+        std::vector<LPCSTR> list;
+        for (const auto& file : files) list.push_back(file.c_str());
+        const SCCRTN result =
+            command(m_scc, m_context, static_cast<LONG>(list.size()), list.data());
+        std::printf("%s (", call);
+        for (std::size_t i = 0; i < files.size(); ++i)
+            std::printf("%s%s", i ? ", " : "", files[i].c_str());
+        std::printf(") -> %ld\n", static_cast<long>(result));
+        m_log.show_new();
+    }
+
+  private:
+    host::SccExports& m_scc;
+    LPVOID m_context;
+    std::string m_folder;
+    PipeLog& m_log;
+};
+
+void run_commands(PluginSession& session) {
+    const std::string main_c = session.path("main.c"), util_c = session.path("util.c"),
+                      notes = session.path("notes.txt"), helpers = session.path("helpers.c");
+    std::printf("-- the files as the IDE opens the project\n");
+    session.show_status({main_c, util_c, notes});
+    using S = host::SccExports;
+    session.run("SccCheckin", {main_c}, [](S& s, LPVOID c, LONG n, LPCSTR* f) {
+        return s.Checkin(c, nullptr, n, f, "demo change", 0, nullptr);
+    });
+    session.run("SccUncheckout", {util_c}, [](S& s, LPVOID c, LONG n, LPCSTR* f) {
+        return s.Uncheckout(c, nullptr, n, f, 0, nullptr);
+    });
+    session.run("SccCheckout", {main_c}, [](S& s, LPVOID c, LONG n, LPCSTR* f) {
+        return s.Checkout(c, nullptr, n, f, "", 0, nullptr);
+    });
+    session.run("SccAdd", {notes, main_c}, [](S& s, LPVOID c, LONG n, LPCSTR* f) {
+        return s.Add(c, nullptr, n, f, "", nullptr, nullptr);
+    });
+    session.run("SccGet", {main_c, util_c}, [](S& s, LPVOID c, LONG n, LPCSTR* f) {
+        return s.Get(c, nullptr, n, f, 0, nullptr);
+    });
+    session.run("SccRemove", {notes}, [](S& s, LPVOID c, LONG n, LPCSTR* f) {
+        return s.Remove(c, nullptr, n, f, "", 0, nullptr);
+    });
+    // An IDE renames the file on disk, then tells the plug-in.
+    std::error_code error;
+    std::filesystem::rename(util_c, helpers, error);
+    session.run("SccRename", {util_c, helpers},
+                [](S& s, LPVOID c, LONG, LPCSTR* f) { return s.Rename(c, nullptr, f[0], f[1]); });
+    session.run("SccDiff (quick)", {main_c}, [](S& s, LPVOID c, LONG, LPCSTR* f) {
+        return s.Diff(c, nullptr, f[0], 0x10, nullptr);
+    });
+    session.run("SccProperties", {main_c},
+                [](S& s, LPVOID c, LONG, LPCSTR* f) { return s.Properties(c, nullptr, f[0]); });
+    std::printf("-- the files afterwards\n");
+    session.show_status({main_c, util_c, helpers, notes});
+}
+
+int drive_plugin(const std::string& path, const std::string& project, PipeLog& log) {
     std::printf("== plug-in %s\n", path.c_str());
     host::SccExports scc;
     std::string error;
@@ -119,6 +238,7 @@ int drive_plugin(const std::string& path, PipeLog& log) {
     }
     std::printf("all 39 exports found\n");
     std::printf("SccGetVersion -> 0x%08lX\n", static_cast<unsigned long>(scc.GetVersion()));
+    host::answer_message_boxes("NorrowNavigator");
     LPVOID context = nullptr;
     char name[32] = {}, aux[32] = {};
     LONG caps = 0, checkout_len = 0, comment_len = 0;
@@ -128,21 +248,14 @@ int drive_plugin(const std::string& path, PipeLog& log) {
                 static_cast<long>(r), name, static_cast<unsigned long>(caps),
                 static_cast<long>(checkout_len), static_cast<long>(comment_len));
     if (r != SCC_OK) return 1;
-    char user[] = "demo", project[] = "demo project", aux_path[] = "";
-    r = scc.OpenProject(context, nullptr, user, project, "C:\\demo", aux_path, "", print_text, 0);
-    std::printf("SccOpenProject -> %ld\n", static_cast<long>(r));
-    BOOL is_new = 0;
-    r = scc.GetProjPath(context, nullptr, user, project, aux_path, aux_path, 0, &is_new);
-    std::printf("SccGetProjPath -> %ld\n", static_cast<long>(r));
-    std::printf(
-        "SccGetCommandOptions -> %ld\n",
-        static_cast<long>(scc.GetCommandOptions(context, nullptr, SCC_COMMAND_CHECKOUT, nullptr)));
-    std::printf("SccSetOption -> %ld\n", static_cast<long>(scc.SetOption(context, 1, 0)));
-    std::printf("SccPopulateList -> %ld\n",
-                static_cast<long>(scc.PopulateList(context, SCC_COMMAND_GET, 0, nullptr, nullptr,
-                                                   nullptr, nullptr, 0)));
-    std::printf("SccCloseProject -> %ld\n", static_cast<long>(scc.CloseProject(context)));
-    std::printf("SccUninitialize -> %ld\n", static_cast<long>(scc.Uninitialize(context)));
+    char user[] = "demo", project_name[] = "demo project", aux_path[] = "";
+    r = scc.OpenProject(context, nullptr, user, project_name, project.c_str(), aux_path, "",
+                        print_text, 0);
+    print_result("SccOpenProject", r);
+    PluginSession session(scc, context, project, log);
+    run_commands(session);
+    print_result("SccCloseProject", scc.CloseProject(context));
+    print_result("SccUninitialize", scc.Uninitialize(context));
     log.show_new();
     return 0;
 }
@@ -150,14 +263,16 @@ int drive_plugin(const std::string& path, PipeLog& log) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: nrwhost INSTALL_FOLDER\n");
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: nrwhost INSTALL_FOLDER PROJECT_FOLDER\n");
         return 2;
     }
+    // Unbuffered, so that what the plug-in prints itself stays in order.
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
     const std::string libraries = std::string(argv[1]) + "/nrwapis/";
     PipeLog log;
-    int status = drive_client_library(libraries + NRW_CLIENT_FILE, log);
-    status |= drive_plugin(libraries + NRW_PLUGIN_FILE, log);
+    int status = drive_client_library(libraries + NRW_CLIENT_FILE, argv[2], log);
+    status |= drive_plugin(libraries + NRW_PLUGIN_FILE, argv[2], log);
     const char* trace_dir = std::getenv("CRVN_NRWAPIS_TRACE_DIR");
     if (trace_dir != nullptr) std::printf("== trace written to %s\n", trace_dir);
     return status;
