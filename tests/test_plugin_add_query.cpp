@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "message_box_watcher.h"
 #include "plugin_fixture.h"
 
 namespace {
@@ -96,7 +97,7 @@ TEST_F(PluginTest, AddQueriesEveryFileReportsTheRefusedAndAddsTheRest) {
         for (const auto& answer : row.answers) queue_reply(answer);
         std::vector<LPCSTR> list;
         for (const auto& file : row.files) list.push_back(file.c_str());
-        testsys::MessageBoxWatcher boxes("NorrowNavigator");
+        MessageBoxWatcher boxes("NorrowNavigator");
         LONG options[3] = {};
         EXPECT_EQ(row.expected, m_scc.Add(context, nullptr, static_cast<LONG>(list.size()),
                                           list.data(), "comment", options, nullptr));

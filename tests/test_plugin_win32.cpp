@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "message_box_watcher.h"
 #include "plugin_fixture.h"
 
 namespace {
@@ -138,13 +139,13 @@ TEST_F(PluginTest, AddShowsItsBoxOverTheHostsWindowAsGiven) {
     HWND host = make_window("host", true);
     LPVOID context = open_session();
     queue_reply(query_answer(1));
-    testsys::MessageBoxWatcher boxes("NorrowNavigator");
+    MessageBoxWatcher boxes("NorrowNavigator");
     EXPECT_EQ(SCC_OK, m_scc.Add(context, host, 1, kFile, nullptr, nullptr, nullptr));
     const auto shown = boxes.finish();
     ASSERT_EQ(1u, shown.size());
     EXPECT_EQ(value_of(host), shown[0].owner);
     queue_reply(query_answer(1));
-    testsys::MessageBoxWatcher unowned("NorrowNavigator");
+    MessageBoxWatcher unowned("NorrowNavigator");
     EXPECT_EQ(SCC_OK, m_scc.Add(context, nullptr, 1, kFile, nullptr, nullptr, nullptr));
     const auto unowned_shown = unowned.finish();
     ASSERT_EQ(1u, unowned_shown.size());

@@ -31,30 +31,3 @@ std::intptr_t start_program(const std::string& program, const std::vector<std::s
 int wait_program(std::intptr_t process);
 
 }  // namespace testsys
-
-#include <memory>
-
-namespace testsys {
-
-// A message box the code under test showed, as the user saw it.
-struct ShownBox {
-    std::uintptr_t owner;
-    std::string text;
-};
-
-// Plays the user who presses OK on every message box of this process with the
-// given caption. Without a window system the box text goes to standard error,
-// which is read instead.
-class MessageBoxWatcher {
-  public:
-    explicit MessageBoxWatcher(const std::string& caption);
-    ~MessageBoxWatcher();
-    // Stops watching; the boxes shown so far, in order.
-    std::vector<ShownBox> finish();
-
-  private:
-    struct State;
-    std::unique_ptr<State> m_state;
-};
-
-}  // namespace testsys

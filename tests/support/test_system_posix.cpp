@@ -80,36 +80,3 @@ int wait_program(std::intptr_t process) {
 }
 
 }  // namespace testsys
-
-#include <gtest/gtest.h>
-
-#include <sstream>
-
-namespace testsys {
-
-struct MessageBoxWatcher::State {
-    std::string caption;
-    bool capturing = true;
-};
-
-MessageBoxWatcher::MessageBoxWatcher(const std::string& caption)
-    : m_state(new State{caption + ": "}) {
-    ::testing::internal::CaptureStderr();
-}
-
-MessageBoxWatcher::~MessageBoxWatcher() {
-    finish();
-}
-
-std::vector<ShownBox> MessageBoxWatcher::finish() {
-    std::vector<ShownBox> boxes;
-    if (!m_state->capturing) return boxes;
-    m_state->capturing = false;
-    std::istringstream lines(::testing::internal::GetCapturedStderr());
-    for (std::string line; std::getline(lines, line);)
-        if (line.rfind(m_state->caption, 0) == 0)
-            boxes.push_back({0, line.substr(m_state->caption.size())});
-    return boxes;
-}
-
-}  // namespace testsys
