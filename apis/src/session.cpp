@@ -59,10 +59,8 @@ int NRWAPIS_Session::launch_helper() {
     return started ? 0 : 1;
 }
 
-int NRWAPIS_Session::ensure_helper_running() {
-    // A failed relaunch leaves no process: fail without launching again.
-    if (!m_procInfo.process.valid()) return 1;
-    if (platform::is_running(m_procInfo)) return 0;
+int NRWAPIS_Session::relaunch_helper() {
+    end_helper();
     close_helper_handles();
     return start();
 }
@@ -77,12 +75,23 @@ void NRWAPIS_Session::discard_waiting_bytes() {
 }
 
 int NRWAPIS_Session::write_request(const std::string& text) {
-    if (ensure_helper_running() != 0) return 1;
-    // Bytes left over from an earlier, broken answer must not pass for this one's.
-    discard_waiting_bytes();
-    const bool written = platform::write_all(m_reqWrite, text.data(), text.size());
-    platform::flush(m_reqWrite);
-    return written ? 0 : 1;
+    // A failed relaunch leaves no process: fail without launching again.
+    if (!m_procInfo.process.valid()) return 1;
+    const platform::HelperProbe probe = platform::probe_helper(m_procInfo, m_respRead);
+    if (probe.ended) {
+        if (relaunch_helper() != 0) return 1;
+    } else if (probe.bytes_waiting) {
+        // Bytes left over from an earlier, broken answer must not pass for this one's.
+        discard_waiting_bytes();
+    }
+    // The read that follows waits until the helper has taken the request, so
+    // nothing is gained by waiting for that here.
+    if (!platform::write_all(m_reqWrite, text.data(), text.size())) {
+        // The helper is gone or has stopped reading: the next call starts anew.
+        end_helper();
+        return 1;
+    }
+    return 0;
 }
 
 int NRWAPIS_Session::read_response(std::string& text) {
@@ -91,7 +100,11 @@ int NRWAPIS_Session::read_response(std::string& text) {
     long got = 0;
     while (framer.state() == nrwapis::ResponseFramer::State::need_more) {
         got = platform::read_some(m_respRead, chunk, sizeof(chunk));
-        if (got <= 0) return 1;
+        if (got <= 0) {
+            // The helper ended or broke off mid-answer: the next call starts anew.
+            end_helper();
+            return 1;
+        }
         framer.append(chunk, static_cast<std::size_t>(got));
     }
     // A read that did not fill its buffer took everything there was; only after a

@@ -23,7 +23,6 @@ class NRWAPIS_Session {
 
     int start();
     int launch_helper();
-    int ensure_helper_running();
     int write_request(const std::string& text);
     int read_response(std::string& text);
     void shut_down();
@@ -31,6 +30,7 @@ class NRWAPIS_Session {
     int helper_process_id() const { return m_procInfo.process_id; }
 
   private:
+    int relaunch_helper();
     void close_helper_handles();
     void discard_waiting_bytes();
     void take_waiting_bytes(nrwapis::ResponseFramer& framer);

@@ -10,6 +10,7 @@
 //                       hide (the window) | create PATH (a file, then reply) |
 //                       linger MS (answer, stop reading, exit MS later)
 //   NRWH_MODE=echo    answer every request with its file set as the message
+//   NRWH_PIECES=N     write each answer in N pieces
 //   NRWH_EXIT_AFTER=N exit (with NRWH_EXIT_CODE, default 0) after N answers
 //   NRWH_WINDOW=1     show a visible top-level window (Windows)
 //   NRWH_CANARY=H     record whether inherited handle value H is usable here
@@ -160,7 +161,11 @@ void answer(const helper::Request& request, const std::string& log_dir) {
                                  ? echo_answer(request)
                                  : helper::demo_answer(request, state_file());
     if (!log_dir.empty()) append_file(log_dir + "/answers.log", text + "\n");
-    helper::write_output(text.data(), text.size());
+    const int pieces = std::atoi(env("NRWH_PIECES").c_str());
+    if (pieces > 1)
+        answer_in_pieces(text, pieces, 0);
+    else
+        helper::write_output(text.data(), text.size());
 }
 
 }  // namespace

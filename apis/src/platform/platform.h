@@ -48,7 +48,6 @@ bool create_pipe(Handle& read_end, Handle& write_end);
 bool make_non_inheritable(const Handle& handle);
 
 bool write_all(const Handle& handle, const char* data, std::size_t size);
-void flush(const Handle& handle);
 // Blocks until bytes arrive: the count read, 0 at end of file, -1 on error.
 long read_some(const Handle& handle, char* buffer, std::size_t capacity);
 // What can be read at once without blocking; 0 on error or at end of file.
@@ -62,8 +61,14 @@ std::string helper_executable();
 // No other handle of the caller reaches the child.
 bool spawn_process(const std::string& executable, const std::vector<std::string>& arguments,
                    const Handle& stdin_read, const Handle& stdout_write, ProcessInfo& info);
-// A zero-time wait on the process: true while it has not ended.
-bool is_running(const ProcessInfo& info);
+// What a request must know before it goes out, asked without waiting and in as
+// few system calls as the system allows: whether the helper has ended (or can no
+// longer answer), and whether bytes of an earlier answer wait unread.
+struct HelperProbe {
+    bool ended;
+    bool bytes_waiting;
+};
+HelperProbe probe_helper(const ProcessInfo& info, const Handle& response_read);
 // Ends the process and waits briefly for it to be gone.
 void terminate(ProcessInfo& info);
 

@@ -111,8 +111,6 @@ bool write_all(const Handle& handle, const char* data, std::size_t size) {
     return true;
 }
 
-void flush(const Handle&) {}
-
 long read_some(const Handle& handle, char* buffer, std::size_t capacity) {
     for (;;) {
         const ssize_t got = ::read(fd_of(handle), buffer, capacity);
@@ -167,15 +165,23 @@ bool spawn_process(const std::string& executable, const std::vector<std::string>
     return true;
 }
 
-bool is_running(const ProcessInfo& info) {
-    if (!info.process.valid()) return false;
-    pollfd entry{fd_of(info.process), POLLIN, 0};
-    const int ready = ::poll(&entry, 1, 0);
-    if (ready == 0) return true;
-    // Ended: collect it so it does not linger as a zombie.
-    int status = 0;
-    ::waitpid(info.process_id, &status, WNOHANG);
-    return false;
+HelperProbe probe_helper(const ProcessInfo& info, const Handle& response_read) {
+    if (!info.process.valid()) return {true, false};
+    // One poll answers both: the process descriptor turns readable when the helper
+    // has ended, the pipe when bytes wait or when no writer is left. For a moment
+    // after a kill the pipe is closed while the descriptor is not yet readable;
+    // such a helper cannot answer either.
+    pollfd entries[2] = {{fd_of(info.process), POLLIN, 0}, {fd_of(response_read), POLLIN, 0}};
+    while (::poll(entries, 2, 0) < 0 && errno == EINTR) {
+    }
+    const bool exited = (entries[0].revents & POLLIN) != 0;
+    if (exited) {
+        // Collect it so it does not linger as a zombie.
+        int status = 0;
+        ::waitpid(info.process_id, &status, WNOHANG);
+    }
+    const bool closed = (entries[1].revents & (POLLHUP | POLLERR)) != 0;
+    return {exited || closed, (entries[1].revents & POLLIN) != 0};
 }
 
 void terminate(ProcessInfo& info) {

@@ -83,10 +83,6 @@ bool write_all(const Handle& handle, const char* data, std::size_t size) {
     return true;
 }
 
-void flush(const Handle& handle) {
-    FlushFileBuffers(win(handle));
-}
-
 long read_some(const Handle& handle, char* buffer, std::size_t capacity) {
     DWORD got = 0;
     if (ReadFile(win(handle), buffer, static_cast<DWORD>(capacity), &got, nullptr))
@@ -152,8 +148,12 @@ bool spawn_process(const std::string& executable, const std::vector<std::string>
     return true;
 }
 
-bool is_running(const ProcessInfo& info) {
-    return info.process.valid() && WaitForSingleObject(win(info.process), 0) == WAIT_TIMEOUT;
+HelperProbe probe_helper(const ProcessInfo& info, const Handle& response_read) {
+    // A zero-time wait, not the exit code: a helper that exits with 259 has ended
+    // all the same.
+    if (!info.process.valid() || WaitForSingleObject(win(info.process), 0) != WAIT_TIMEOUT)
+        return {true, false};
+    return {false, bytes_available(response_read) > 0};
 }
 
 void terminate(ProcessInfo& info) {
