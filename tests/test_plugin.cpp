@@ -253,6 +253,31 @@ TEST_F(PluginTest, ContextThatIsNoLiveProviderIsRefused) {
     EXPECT_EQ(traced, trace_lines().size());
 }
 
+TEST_F(PluginTest, InitializeWithNowhereToPutTheContextFails) {
+    load_staged();
+    EXPECT_EQ(SCC_E_INITIALIZEFAILED, m_scc.Initialize(nullptr, nullptr, "Host", nullptr, nullptr,
+                                                       nullptr, nullptr, nullptr));
+    EXPECT_TRUE(helper_pids().empty());
+}
+
+TEST_F(PluginTest, AfterARelaunchFailsLaterCommandsFailWithoutLaunchingAgain) {
+    testsys::set_env("NRWH_EXIT_AFTER", "1");
+    const fs::path root = fs::path(m_dir) / "install";
+    load(install_copy(root, true));
+    m_context = initialize();
+    open_project(m_context);
+    const char* files[] = {"C:\\w\\a.c"};
+    auto checkout = [&] { return m_scc.Checkout(m_context, nullptr, 1, files, "", 0, nullptr); };
+    EXPECT_EQ(SCC_OK, checkout());
+    const int first = wait_for_helpers(1).at(0);
+    for (int i = 0; i < 500 && testsys::process_exists(first); ++i) testsys::sleep_ms(10);
+    fs::remove(root / NRW_HELPER_FILE);
+    EXPECT_EQ(SCC_E_UNKNOWNERROR, checkout());
+    install_helper(root);
+    EXPECT_EQ(SCC_E_UNKNOWNERROR, checkout());
+    EXPECT_EQ(1u, helper_pids().size());
+}
+
 TEST_F(PluginTest, FailedStartGivesBackItsCountSoTheLastUninitializeStillEndsTheHelper) {
     const fs::path root = fs::path(m_dir) / "install";
     load(install_copy(root, false));

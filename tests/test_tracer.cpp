@@ -147,3 +147,36 @@ TEST_F(TraceTest, TwoProcessesInTheSameSecondShareOneFile) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(TraceTest, EmptyVariableCountsAsUnset) {
+    testsys::set_env(kVariable, "");
+    NRWAPIS_Tracer("m", "c", "f").writeTrace("x");
+    EXPECT_FALSE(NRWAPIS_Tracer::trace_on);
+}
+
+// Run by the next case in processes of their own, one per folder.
+TEST_F(TraceTest, DISABLED_TraceOneLine) {
+    NRWAPIS_Tracer("m", "c", "child").writeTrace("x");
+}
+
+TEST_F(TraceTest, LongestFolderThatStillTracesAndOneByteMore) {
+    // The file name the tracer adds, with its separator: "/nrwapis_log_dHHMMSS.txt".
+    const std::size_t file_part = 24;
+    for (const std::size_t folder_length : {255 - file_part, 256 - file_part}) {
+        SCOPED_TRACE(folder_length);
+        const std::string base = (fs::path(m_dir) / "").string();
+        const std::string folder = base + std::string(folder_length - base.size(), 'd');
+        ASSERT_EQ(folder_length, folder.size());
+        fs::create_directories(folder);
+        testsys::set_env(kVariable, folder);
+        const auto child = testsys::start_program(
+            testsys::own_executable(),
+            {"--gtest_also_run_disabled_tests", "--gtest_filter=TraceTest.DISABLED_TraceOneLine"});
+        ASSERT_EQ(0, testsys::wait_program(child));
+        EXPECT_EQ(folder_length + file_part <= 255 ? 1u : 0u, trace_files(folder).size());
+    }
+}
+
+}  // namespace

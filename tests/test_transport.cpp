@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <future>
 #include <string>
 #include <thread>
@@ -162,7 +163,7 @@ TEST_F(HelperTest, HelperInheritsOnlyItsOwnPipeEnds) {
     queue_reply(ok_response());
     EXPECT_EQ(0, checkout(m_session));
     const int pid = nrw_api_get_bg_process_id(m_session);
-    EXPECT_EQ("invalid\n", testsys::read_file(m_log + "/" + std::to_string(pid) + ".canary"));
+    EXPECT_EQ("not inherited\n", testsys::read_file(m_log + "/" + std::to_string(pid) + ".canary"));
 }
 
 }  // namespace
@@ -205,6 +206,34 @@ TEST_F(HelperEnvironmentTest, ExitWithoutUninitializeLeavesTheHelperToEndAtEndOf
     const std::string ended = m_log + "/" + std::to_string(helper) + ".end";
     for (int i = 0; i < 500 && testsys::read_file(ended).empty(); ++i) testsys::sleep_ms(10);
     EXPECT_EQ("input closed\n", testsys::read_file(ended));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(HelperTest, SessionThatIsNotTheLiveOneGetsNoProcessIdAndEndsNothing) {
+    start();
+    const int helper = nrw_api_get_bg_process_id(m_session);
+    int unrelated = 0;
+    NRWAPIS_Session* foreign = reinterpret_cast<NRWAPIS_Session*>(&unrelated);
+    EXPECT_EQ(-1, nrw_api_get_bg_process_id(foreign));
+    nrw_api_uninitialize(&foreign);
+    EXPECT_TRUE(testsys::process_exists(helper));
+    EXPECT_EQ(0, checkout(m_session));
+    EXPECT_EQ(helper, nrw_api_get_bg_process_id(m_session));
+}
+
+TEST_F(HelperTest, NulByteInsideAnAnswerDoesNotCutIt) {
+    start();
+    queue_reply(
+        ok_response("<crv_op_msg_start>before" + std::string(1, '\0') + "after<crv_op_msg_end>"));
+    char* op_msg = nullptr;
+    EXPECT_EQ(0, checkout(m_session, 1, &op_msg));
+    ASSERT_NE(nullptr, op_msg);
+    EXPECT_STREQ("before", op_msg);
+    EXPECT_EQ(0, std::memcmp(op_msg, "before\0after", 13));
+    nrw_api_free_op_msg(op_msg);
 }
 
 }  // namespace

@@ -12,7 +12,8 @@ std::string make_temp_dir();
 void remove_tree(const std::string& path);
 bool process_exists(int pid);
 void sleep_ms(int milliseconds);
-// An inheritable handle (or descriptor) that no child should be given; its value.
+// An inheritable handle (or descriptor) that no child should be given: a pipe
+// holding the bytes "canary", which a child can recognise by content. Its value.
 std::uintptr_t make_inheritable_canary();
 // Ends a process at once (used to play the user who closes the helper).
 void kill_process(int pid);

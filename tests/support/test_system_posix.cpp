@@ -43,8 +43,11 @@ void sleep_ms(int milliseconds) {
 }
 
 std::uintptr_t make_inheritable_canary() {
-    const int fd = ::open("/dev/null", O_RDONLY);  // no close-on-exec
-    return static_cast<std::uintptr_t>(fd);
+    int fds[2];
+    if (::pipe(fds) != 0) return 0;
+    ::fcntl(fds[1], F_SETFD, FD_CLOEXEC);  // only the read end may travel
+    if (::write(fds[1], "canary", 6) != 6) return 0;
+    return static_cast<std::uintptr_t>(fds[0]);
 }
 
 void kill_process(int pid) {

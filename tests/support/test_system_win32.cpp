@@ -42,13 +42,15 @@ void sleep_ms(int milliseconds) {
 }
 
 std::uintptr_t make_inheritable_canary() {
-    // Handle values are small numbers that the child's own handles reuse; pushing
-    // the canary far above them keeps a chance hit from passing for a leak.
-    for (int i = 0; i < 512; ++i) CreateEventA(nullptr, TRUE, FALSE, nullptr);
     SECURITY_ATTRIBUTES attributes{};
     attributes.nLength = sizeof(attributes);
     attributes.bInheritHandle = TRUE;
-    return reinterpret_cast<std::uintptr_t>(CreateEventA(&attributes, TRUE, FALSE, nullptr));
+    HANDLE read_end = nullptr, write_end = nullptr;
+    if (!CreatePipe(&read_end, &write_end, &attributes, 0)) return 0;
+    SetHandleInformation(write_end, HANDLE_FLAG_INHERIT, 0);
+    DWORD written = 0;
+    WriteFile(write_end, "canary", 6, &written, nullptr);
+    return reinterpret_cast<std::uintptr_t>(read_end);
 }
 
 void kill_process(int pid) {

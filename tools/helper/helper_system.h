@@ -18,8 +18,9 @@ std::string raw_command_line(int argc, char** argv);
 void show_window(const std::string& title);
 // Hides the window shown before, if any.
 void hide_window();
-// Whether a handle value inherited from the parent is usable here.
-bool is_handle_valid(std::uintptr_t value);
+// Whether the handle (or descriptor) value reads as the parent's canary pipe,
+// which holds bytes starting with "canary": the object, not the number, tells.
+bool holds_canary(std::uintptr_t value);
 std::string temp_folder();
 [[noreturn]] void exit_now(int code);
 

@@ -77,9 +77,12 @@ void hide_window() {
     if (g_window != nullptr) ShowWindow(g_window, SW_HIDE);
 }
 
-bool is_handle_valid(std::uintptr_t value) {
-    DWORD flags = 0;
-    return GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags) != 0;
+bool holds_canary(std::uintptr_t value) {
+    char bytes[6] = {};
+    DWORD got = 0, available = 0;
+    return PeekNamedPipe(reinterpret_cast<HANDLE>(value), bytes, sizeof(bytes), &got, &available,
+                         nullptr) &&
+           got == sizeof(bytes) && std::string(bytes, got) == "canary";
 }
 
 std::string temp_folder() {

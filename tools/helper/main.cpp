@@ -53,7 +53,7 @@ void log_start(const std::string& log_dir, int argc, char** argv) {
     if (!canary.empty()) {
         const auto value = static_cast<std::uintptr_t>(std::strtoull(canary.c_str(), nullptr, 0));
         append_file(log_dir + "/" + pid + ".canary",
-                    helper::is_handle_valid(value) ? "valid\n" : "invalid\n");
+                    helper::holds_canary(value) ? "inherited\n" : "not inherited\n");
     }
     append_file(log_dir + "/pids.log", pid + "\n");
 }
