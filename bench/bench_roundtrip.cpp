@@ -14,26 +14,16 @@
 #include "nrwapis.h"
 #include "platform/platform.h"
 #include "plugin_loader.h"
-
-namespace fs = std::filesystem;
-namespace platform = nrwapis::platform;
-using Clock = std::chrono::steady_clock;
+#include "raw_path.h"
 
 namespace {
+
+using namespace bench;
 
 const char* kFiles[] = {"C:\\w\\a.c", "C:\\w\\b.c"};
 const std::string kRequest =
     "<request_start><op_identifier_start>2<op_identifier_end><fileset_start>C:\\w\\a.c<>C:\\w\\b.c"
     "<fileset_end><req_mode_start>1<req_mode_end><request_end>\n";
-
-[[noreturn]] void fail(const std::string& why) {
-    std::fprintf(stderr, "bench_roundtrip: %s\n", why.c_str());
-    std::exit(1);
-}
-
-fs::path stage_folder(const char* argv0) {
-    return fs::absolute(fs::path(argv0)).parent_path().parent_path() / "stage";
-}
 
 // The library path: the client library loaded as a host would, one session.
 class LibraryPath {
@@ -71,49 +61,6 @@ class LibraryPath {
     NRWAPIS_Session* m_session = nullptr;
 };
 
-// The raw path: the same helper program on two bare pipes, the same request bytes.
-class RawPath {
-  public:
-    explicit RawPath(const fs::path& helper) {
-        platform::Handle request_read, response_write;
-        if (!platform::create_pipe(m_response_read, response_write) ||
-            !platform::create_pipe(request_read, m_request_write) ||
-            !platform::make_non_inheritable(m_response_read) ||
-            !platform::make_non_inheritable(m_request_write) ||
-            !platform::spawn_process(helper.string(), {}, request_read, response_write, m_process))
-            fail("cannot start " + helper.string());
-    }
-    ~RawPath() { platform::terminate(m_process); }
-
-    void call() {
-        platform::write_all(m_request_write, kRequest.data(), kRequest.size());
-        m_answer.clear();
-        while (m_answer.find("<response_end>") == std::string::npos) {
-            const long got = platform::read_some(m_response_read, m_buffer, sizeof(m_buffer));
-            if (got <= 0) fail("helper ended");
-            m_answer.append(m_buffer, static_cast<std::size_t>(got));
-        }
-    }
-
-  private:
-    platform::Handle m_response_read, m_request_write;
-    platform::ProcessInfo m_process;
-    std::string m_answer;
-    char m_buffer[4096];
-};
-
-template <class Path>
-double block_us(Path& path, int rounds) {
-    const auto begun = Clock::now();
-    for (int i = 0; i < rounds; ++i) path.call();
-    return std::chrono::duration<double, std::micro>(Clock::now() - begun).count() / rounds;
-}
-
-double median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -127,7 +74,7 @@ int main(int argc, char** argv) {
         fail("run with NRWH_MODE=echo");
 
     const fs::path stage = stage_folder(argv[0]);
-    RawPath raw(stage / NRW_HELPER_FILE);
+    RawPath raw(stage / NRW_HELPER_FILE, kRequest);
     LibraryPath library(stage / "nrwapis" / NRW_CLIENT_FILE);
     block_us(raw, rounds);
     block_us(library, rounds);

@@ -10,6 +10,7 @@
 //                       hide (the window) | create PATH (a file, then reply) |
 //                       linger MS (answer, stop reading, exit MS later)
 //   NRWH_MODE=echo    answer every request with its file set as the message
+//   NRWH_MODE=status  the same, but a status query gets the status 1
 //   NRWH_PIECES=N     write each answer in N pieces
 //   NRWH_EXIT_AFTER=N exit (with NRWH_EXIT_CODE, default 0) after N answers
 //   NRWH_WINDOW=1     show a visible top-level window (Windows)
@@ -157,7 +158,10 @@ void answer(const helper::Request& request, const std::string& log_dir) {
     const std::string script_dir = env("NRWH_SCRIPT_DIR");
     std::string script;
     if (!script_dir.empty() && take_script(script_dir, script)) return run_script(script, request);
-    const std::string text = env("NRWH_MODE") == "echo" || !script_dir.empty()
+    const std::string mode = env("NRWH_MODE");
+    const std::string text = mode == "status" && request.op == 6
+                                 ? helper::response(0, "<query_res_start>1<query_res_end>")
+                             : mode == "echo" || mode == "status" || !script_dir.empty()
                                  ? echo_answer(request)
                                  : helper::demo_answer(request, state_file());
     if (!log_dir.empty()) append_file(log_dir + "/answers.log", text + "\n");

@@ -1,0 +1,75 @@
+// What the benchmarks share: the raw path that a library call is measured
+// against, and the timing of blocks of calls.
+#pragma once
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace bench {
+
+namespace fs = std::filesystem;
+namespace platform = nrwapis::platform;
+using Clock = std::chrono::steady_clock;
+
+[[noreturn]] inline void fail(const std::string& why) {
+    std::fprintf(stderr, "bench: %s\n", why.c_str());
+    std::exit(1);
+}
+
+inline fs::path stage_folder(const char* argv0) {
+    return fs::absolute(fs::path(argv0)).parent_path().parent_path() / "stage";
+}
+
+// The raw path: the same helper program on two bare pipes, the same request bytes.
+class RawPath {
+  public:
+    RawPath(const fs::path& helper, std::string request) : m_request(std::move(request)) {
+        platform::Handle request_read, response_write;
+        if (!platform::create_pipe(m_response_read, response_write) ||
+            !platform::create_pipe(request_read, m_request_write) ||
+            !platform::make_non_inheritable(m_response_read) ||
+            !platform::make_non_inheritable(m_request_write) ||
+            !platform::spawn_process(helper.string(), {}, request_read, response_write, m_process))
+            fail("cannot start " + helper.string());
+    }
+    ~RawPath() { platform::terminate(m_process); }
+
+    void call() {
+        platform::write_all(m_request_write, m_request.data(), m_request.size());
+        m_answer.clear();
+        while (m_answer.find("<response_end>") == std::string::npos) {
+            const long got = platform::read_some(m_response_read, m_buffer, sizeof(m_buffer));
+            if (got <= 0) fail("helper ended");
+            m_answer.append(m_buffer, static_cast<std::size_t>(got));
+        }
+    }
+
+  private:
+    platform::Handle m_response_read, m_request_write;
+    platform::ProcessInfo m_process;
+    std::string m_request;
+    std::string m_answer;
+    char m_buffer[4096];
+};
+
+template <class Path>
+inline double block_us(Path& path, int rounds) {
+    const auto begun = Clock::now();
+    for (int i = 0; i < rounds; ++i) path.call();
+    return std::chrono::duration<double, std::micro>(Clock::now() - begun).count() / rounds;
+}
+
+inline double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+}  // namespace bench
