@@ -12,7 +12,7 @@ if [ "$2" != "-" ]; then
     export WINEPATH="Z:$(printf '%s' "$2" | tr / '\\')"
 fi
 shift 2
-export WINEARCH=win32
+export WINEARCH="${NRW_WINEARCH:-win32}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;winedbg.exe=d}"
 

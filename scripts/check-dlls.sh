@@ -3,7 +3,10 @@
 # their interface by plain names.
 set -euo pipefail
 build="$1"
-objdump=i686-w64-mingw32-objdump
+case "$(basename "$build")" in
+  win64) objdump=x86_64-w64-mingw32-objdump ;;
+  *) objdump=i686-w64-mingw32-objdump ;;
+esac
 allowed='^(KERNEL32|msvcrt|USER32|ADVAPI32|ntdll)\.dll$'
 status=0
 for dll in "$build"/stage/nrwapis/*.dll "$build"/stage/*.exe; do

@@ -3,7 +3,7 @@
 # that it does not outlive the virtual display it was started on.
 set -uo pipefail
 build="$1"
-ctest --preset win32
+ctest --preset "$(basename "$build")"
 status=$?
 WINEPREFIX="$PWD/$build/wineprefix" wineserver -k >/dev/null 2>&1 || true
 exit $status

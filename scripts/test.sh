@@ -9,10 +9,12 @@ cmake --preset native
 cmake --build --preset native
 ctest --preset native
 
-cmake --preset win32
-cmake --build --preset win32
-bash scripts/check-dlls.sh build/win32
-xvfb-run -a bash scripts/ctest-wine.sh build/win32
+for windows in win32 win64; do
+  cmake --preset "$windows"
+  cmake --build --preset "$windows"
+  bash scripts/check-dlls.sh "build/$windows"
+  xvfb-run -a bash scripts/ctest-wine.sh "build/$windows"
+done
 
 # The decoder and the framing reader under libFuzzer: the seed corpus, then a few seconds each.
 cmake --preset fuzz

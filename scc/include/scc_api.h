@@ -14,7 +14,11 @@
 #if defined(_WIN32)
 typedef long LONG;
 typedef unsigned long DWORD;
+#if defined(_WIN64)
+typedef long long LONG_PTR;
+#else
 typedef long LONG_PTR;
+#endif
 #define SCC_CALL __cdecl
 #if defined(SCC_BUILDING)
 #define SCC_API

@@ -52,10 +52,12 @@ void run_window(std::string title) {
     window_class.hInstance = GetModuleHandleA(nullptr);
     window_class.lpszClassName = "NrwHelperWindow";
     RegisterClassA(&window_class);
-    HWND window = CreateWindowExA(0, window_class.lpszClassName, title.c_str(),
-                                  WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 300, 200, nullptr,
-                                  nullptr, window_class.hInstance, nullptr);
+    HWND window =
+        CreateWindowExA(0, window_class.lpszClassName, title.c_str(), WS_OVERLAPPEDWINDOW, 10, 10,
+                        300, 200, nullptr, nullptr, window_class.hInstance, nullptr);
     if (window == nullptr) return;
+    // Shown without taking the foreground: it is the host's to hand over.
+    ShowWindow(window, SW_SHOWNOACTIVATE);
     g_window = window;
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
