@@ -22,7 +22,7 @@ for file in main.c util.c notes.txt; do echo "// $file" > "$work/project/$file";
 project="Z:$(printf '%s' "$work/project" | tr / '\\')"
 
 prefix="$PWD/build/win32/wineprefix"
-xvfb-run -a bash -c "bash cmake/wine-run.sh '$prefix' - build/win32/tools/nrwhost.exe \
+xvfb-run -a bash -c "bash cmake/wine-run.sh '$prefix' - build/win32/tools/nrwhost.exe demo \
   '$PWD/build/win32/stage' '$project'; status=\$?; WINEPREFIX='$prefix' wineserver -k; exit \$status"
 
 echo "== trace file"

@@ -26,8 +26,10 @@ namespace testsys {
 
 // The running test program's own path, to start copies of it.
 std::string own_executable();
-// Starts a program; returns an opaque process number, or 0 on failure.
-std::intptr_t start_program(const std::string& program, const std::vector<std::string>& args);
+// Starts a program; returns an opaque process number, or 0 on failure. With an
+// output file, what it prints on either stream goes there.
+std::intptr_t start_program(const std::string& program, const std::vector<std::string>& args,
+                            const std::string& output_file = "");
 // Waits for a program from start_program; its exit code, or -1.
 int wait_program(std::intptr_t process);
 

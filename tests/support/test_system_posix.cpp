@@ -67,13 +67,23 @@ std::string own_executable() {
     return std::filesystem::read_symlink("/proc/self/exe").string();
 }
 
-std::intptr_t start_program(const std::string& program, const std::vector<std::string>& args) {
+std::intptr_t start_program(const std::string& program, const std::vector<std::string>& args,
+                            const std::string& output_file) {
     std::vector<char*> argv{const_cast<char*>(program.c_str())};
     for (const auto& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!output_file.empty()) {
+        posix_spawn_file_actions_addopen(&actions, 1, output_file.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    }
     pid_t pid = 0;
-    if (::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return 0;
-    return pid;
+    const int failed =
+        ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    return failed != 0 ? 0 : pid;
 }
 
 int wait_program(std::intptr_t process) {

@@ -71,15 +71,27 @@ std::string own_executable() {
     return std::string(path, length);
 }
 
-std::intptr_t start_program(const std::string& program, const std::vector<std::string>& args) {
+std::intptr_t start_program(const std::string& program, const std::vector<std::string>& args,
+                            const std::string& output_file) {
     std::string line = "\"" + program + "\"";
     for (const auto& arg : args) line += " \"" + arg + "\"";
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
+    HANDLE output = INVALID_HANDLE_VALUE;
+    if (!output_file.empty()) {
+        SECURITY_ATTRIBUTES inherited{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+        output = CreateFileA(output_file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited,
+                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        startup.hStdOutput = output;
+        startup.hStdError = output;
+    }
     PROCESS_INFORMATION info{};
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &info))
-        return 0;
+    const BOOL started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, !output_file.empty(),
+                                        0, nullptr, nullptr, &startup, &info);
+    if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
+    if (!started) return 0;
     CloseHandle(info.hThread);
     return reinterpret_cast<std::intptr_t>(info.hProcess);
 }

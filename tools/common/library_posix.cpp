@@ -26,4 +26,9 @@ void press_ok(const ShownBox&) {}
 
 void answer_message_boxes(const char*) {}
 
+bool default_provider(std::string&, std::string& error) {
+    error = "this system keeps no registry of providers";
+    return false;
+}
+
 }  // namespace host

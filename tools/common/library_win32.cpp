@@ -90,4 +90,39 @@ void answer_message_boxes(const char* caption) {
     }).detach();
 }
 
+namespace {
+
+// The registry view that hosts of this program's bitness read.
+constexpr REGSAM kView = sizeof(void*) == 8 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+
+bool read_machine_string(const std::string& key, const char* name, std::string& value) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | kView, &opened) !=
+        ERROR_SUCCESS)
+        return false;
+    char buffer[MAX_PATH * 2] = {};
+    DWORD size = sizeof(buffer) - 1, type = 0;
+    const bool found = RegQueryValueExA(opened, name, nullptr, &type,
+                                        reinterpret_cast<BYTE*>(buffer), &size) == ERROR_SUCCESS &&
+                       type == REG_SZ;
+    RegCloseKey(opened);
+    if (found) value.assign(buffer);
+    return found;
+}
+
+}  // namespace
+
+bool default_provider(std::string& path, std::string& error) {
+    std::string key;
+    if (!read_machine_string("SOFTWARE\\SourceCodeControlProvider", "ProviderRegKey", key)) {
+        error = "none is registered (see nrwregister install --default)";
+        return false;
+    }
+    if (!read_machine_string(key, "SCCServerPath", path)) {
+        error = "HKLM\\" + key + " names no plug-in";
+        return false;
+    }
+    return true;
+}
+
 }  // namespace host

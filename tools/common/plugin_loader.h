@@ -59,6 +59,10 @@ enum class LoadStyle { plain, altered_search_path };
 bool load_provider(const std::string& path, LoadStyle style, SccExports& exports,
                    std::string& error, std::vector<std::string>& missing);
 
+// The machine's default Source Code Control provider, as hosts find it: its
+// plug-in's path, or false with the reason.
+bool default_provider(std::string& path, std::string& error);
+
 // The system's way of opening a library and finding a symbol in it.
 void* open_library(const std::string& path, LoadStyle style, std::string& error);
 void* find_symbol(void* library, const char* name);

@@ -1,279 +1,291 @@
-// A command-line IDE host. It loads the plug-in from an installation folder by
-// full path, as an IDE does, drives a short session and prints every call with
-// its result; the client library is also driven directly, and each request and
-// answer that crossed the pipe is shown.
-//
-// usage: nrwhost INSTALL_FOLDER PROJECT_FOLDER
-// The helper writes its log where NRWH_LOG_DIR points; the trace goes where
-// CRVN_NRWAPIS_TRACE_DIR points.
-#include <algorithm>
+// A command-line host for any Source Code Control plug-in: it loads the plug-in
+// by full path, as an IDE does, and runs one command on files through the
+// standard exports. See kUsage.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
-#include "nrwapis.h"
+#include "demo.h"
 #include "plugin_loader.h"
 
 namespace {
 
-struct ClientLibrary {
-    decltype(&nrw_api_initialize) initialize = nullptr;
-    decltype(&nrw_api_uninitialize) uninitialize = nullptr;
-    decltype(&nrw_api_add) add = nullptr;
-    decltype(&nrw_api_checkout) checkout = nullptr;
-    decltype(&nrw_api_query) query = nullptr;
-    decltype(&nrw_api_free_op_msg) free_op_msg = nullptr;
+const char kUsage[] =
+    "usage: nrwhost [--plugin DLL] [--caller NAME] [--project DIR] COMMAND [ARGS...]\n"
+    "       nrwhost demo INSTALL_FOLDER PROJECT_FOLDER\n"
+    "\n"
+    "Commands:\n"
+    "  info                    the provider's name, API version and capabilities\n"
+    "  status FILE...          one line per file: flags, then the path\n"
+    "                            C controlled, O checked out by me, M modified,\n"
+    "                            ? not controlled, ! invalid or not found\n"
+    "  checkout FILE...        uncheckout FILE...      checkin [-m TEXT] FILE...\n"
+    "  add FILE...             remove FILE...          get FILE...\n"
+    "  diff FILE               history FILE...         properties FILE\n"
+    "  rename OLD NEW          run [FILE...]           (bring up the version control program)\n"
+    "  demo                    the scripted tour of the client library and the plug-in\n"
+    "\n"
+    "Options:\n"
+    "  --plugin DLL   the plug-in to load (default: the machine's default provider)\n"
+    "  --caller NAME  the host name the plug-in is given (default: nrwhost)\n"
+    "  --project DIR  the project folder (default: the current folder)\n"
+    "\n"
+    "Lines the plug-in writes for the user are printed as they come. Exit status: 0 done,\n"
+    "1 cancelled, 2 error (the result's standard name is printed).\n";
+
+enum Exit { kDone = 0, kCancelled = 1, kError = 2 };
+
+struct Options {
+    std::string plugin;
+    std::string caller = "nrwhost";
+    std::string project;
+    std::string command;
+    std::vector<std::string> args;
 };
 
-std::string read_all(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+const char* result_name(SCCRTN result) {
+    switch (result) {
+        case SCC_OK:
+            return "SCC_OK";
+        case SCC_I_ADV_SUPPORT:
+            return "SCC_I_ADV_SUPPORT";
+        case SCC_I_OPERATIONCANCELED:
+            return "SCC_I_OPERATIONCANCELED";
+        case SCC_E_INITIALIZEFAILED:
+            return "SCC_E_INITIALIZEFAILED";
+        case SCC_E_UNKNOWNPROJECT:
+            return "SCC_E_UNKNOWNPROJECT";
+        case SCC_E_NOTCHECKEDOUT:
+            return "SCC_E_NOTCHECKEDOUT";
+        case SCC_E_ALREADYCHECKEDOUT:
+            return "SCC_E_ALREADYCHECKEDOUT";
+        case SCC_E_FILEISLOCKED:
+            return "SCC_E_FILEISLOCKED";
+        case SCC_E_ACCESSFAILURE:
+            return "SCC_E_ACCESSFAILURE";
+        case SCC_E_FILENOTCONTROLLED:
+            return "SCC_E_FILENOTCONTROLLED";
+        case SCC_E_OPNOTSUPPORTED:
+            return "SCC_E_OPNOTSUPPORTED";
+        case SCC_E_NONSPECIFICERROR:
+            return "SCC_E_NONSPECIFICERROR";
+        case SCC_E_OPNOTPERFORMED:
+            return "SCC_E_OPNOTPERFORMED";
+        case SCC_E_INVALIDFILEPATH:
+            return "SCC_E_INVALIDFILEPATH";
+        case SCC_E_PROJNOTOPEN:
+            return "SCC_E_PROJNOTOPEN";
+        case SCC_E_FILENOTEXIST:
+            return "SCC_E_FILENOTEXIST";
+        case SCC_E_CONNECTIONFAILURE:
+            return "SCC_E_CONNECTIONFAILURE";
+        case SCC_E_UNKNOWNERROR:
+            return "SCC_E_UNKNOWNERROR";
+        default:
+            return "an unlisted result";
+    }
 }
 
-// Prints what the helper logged since the last call.
-class PipeLog {
-  public:
-    // Each request since the last call, followed by the answer it got.
-    void show_new() {
-        const char* dir = std::getenv("NRWH_LOG_DIR");
-        if (dir == nullptr) return;
-        const auto requests =
-            take_new(std::string(dir) + "/requests.log", "<request_end>\n", m_requests);
-        const auto answers =
-            take_new(std::string(dir) + "/answers.log", "<response_end>\n", m_answers);
-        for (std::size_t i = 0; i < std::max(requests.size(), answers.size()); ++i) {
-            if (i < requests.size()) std::printf("  request: %s", requests[i].c_str());
-            if (i < answers.size()) std::printf("  answer:  %s", answers[i].c_str());
-        }
+LONG SCC_CALL print_text(LPCSTR text, DWORD) {
+    std::printf("%s\n", text);
+    return 0;
+}
+
+bool parse(int argc, char** argv, Options& options) {
+    int i = 1;
+    for (; i < argc && std::strncmp(argv[i], "--", 2) == 0; i += 2) {
+        const std::string name = argv[i];
+        if (i + 1 >= argc) return false;
+        if (name == "--plugin")
+            options.plugin = argv[i + 1];
+        else if (name == "--caller")
+            options.caller = argv[i + 1];
+        else if (name == "--project")
+            options.project = argv[i + 1];
+        else
+            return false;
     }
+    if (i >= argc) return false;
+    options.command = argv[i];
+    options.args.assign(argv + i + 1, argv + argc);
+    return true;
+}
+
+std::string status_flags(LONG status) {
+    if (status == SCC_STATUS_INVALID) return "!";
+    if ((status & SCC_STATUS_CONTROLLED) == 0) return "?";
+    std::string flags = "C";
+    if (status & SCC_STATUS_CHECKEDOUT) flags += 'O';
+    if (status & SCC_STATUS_MODIFIED) flags += 'M';
+    return flags;
+}
+
+std::string capability_names(LONG caps) {
+    static const struct {
+        LONG bit;
+        const char* name;
+    } kCaps[] = {{SCC_CAP_REMOVE, "remove"},
+                 {SCC_CAP_RENAME, "rename"},
+                 {SCC_CAP_DIFF, "diff"},
+                 {SCC_CAP_HISTORY, "history"},
+                 {SCC_CAP_PROPERTIES, "properties"},
+                 {SCC_CAP_RUNSCC, "run"},
+                 {SCC_CAP_GETCOMMANDOPTIONS, "command options"},
+                 {SCC_CAP_QUERYINFO, "status"},
+                 {SCC_CAP_GETEVENTS, "events"},
+                 {SCC_CAP_GETPROJPATH, "project path"},
+                 {SCC_CAP_ADDFROMSCC, "add from source control"},
+                 {SCC_CAP_COMMENTCHECKOUT, "checkout comment"},
+                 {SCC_CAP_COMMENTCHECKIN, "checkin comment"},
+                 {SCC_CAP_COMMENTADD, "add comment"},
+                 {SCC_CAP_COMMENTREMOVE, "remove comment"},
+                 {SCC_CAP_TEXTOUT, "text output"},
+                 {SCC_CAP_DIFFALWAYS, "diff always"},
+                 {SCC_CAP_COMMENTPROJECT, "project comment"},
+                 {SCC_CAP_REENTRANT, "reentrant"}};
+    std::string names;
+    for (const auto& cap : kCaps)
+        if (caps & cap.bit) names += (names.empty() ? "" : ", ") + std::string(cap.name);
+    return names;
+}
+
+class Session {
+  public:
+    Session(host::SccExports& scc, const Options& options) : m_scc(scc), m_options(options) {}
+    ~Session() {
+        if (m_context == nullptr) return;
+        m_scc.CloseProject(m_context);
+        m_scc.Uninitialize(m_context);
+    }
+
+    SCCRTN start() {
+        char aux[SCC_AUXLABEL_LEN + 1] = {};
+        SCCRTN result = m_scc.Initialize(&m_context, nullptr, m_options.caller.c_str(), m_name,
+                                         &m_caps, aux, &m_checkout_len, &m_comment_len);
+        if (result != SCC_OK) return result;
+        char user[SCC_USER_LEN + 1] = "nrwhost";
+        char project[SCC_PRJPATH_LEN + 1] = "nrwhost";
+        char aux_path[SCC_PRJPATH_LEN + 1] = "";
+        return m_scc.OpenProject(m_context, nullptr, user, project, m_options.project.c_str(),
+                                 aux_path, "", print_text, 0);
+    }
+
+    SCCRTN run(const std::string& command, std::vector<std::string> args);
 
   private:
-    static std::vector<std::string> take_new(const std::string& path, const std::string& end,
-                                             std::size_t& seen) {
-        const std::string text = read_all(path);
-        std::vector<std::string> items;
-        for (std::size_t at = text.find(end, seen); at != std::string::npos;
-             at = text.find(end, seen)) {
-            items.push_back(text.substr(seen, at + end.size() - seen));
-            seen = at + end.size();
-        }
-        return items;
+    std::vector<LPCSTR> list(const std::vector<std::string>& files) const {
+        std::vector<LPCSTR> pointers;
+        for (const auto& file : files) pointers.push_back(file.c_str());
+        return pointers;
     }
-    std::size_t m_requests = 0, m_answers = 0;
-};
-
-// A file of the project folder, in the folder's own style.
-std::string join(const std::string& folder, const char* name) {
-    const char separator = folder.find('\\') != std::string::npos ? '\\' : '/';
-    return folder + separator + name;
-}
-
-std::string base_name(const std::string& path) {
-    return path.substr(path.find_last_of("\\/") + 1);
-}
-
-template <class Function>
-bool bind(void* library, const char* name, Function& slot) {
-    slot = reinterpret_cast<Function>(host::find_symbol(library, name));
-    if (slot == nullptr) std::printf("missing export %s\n", name);
-    return slot != nullptr;
-}
-
-int drive_client_library(const std::string& path, const std::string& project, PipeLog& log) {
-    std::printf("== client library %s\n", path.c_str());
-    std::string error;
-    void* library = host::open_library(path, host::LoadStyle::plain, error);
-    ClientLibrary api;
-    if (library == nullptr || !bind(library, "nrw_api_initialize", api.initialize) ||
-        !bind(library, "nrw_api_uninitialize", api.uninitialize) ||
-        !bind(library, "nrw_api_add", api.add) ||
-        !bind(library, "nrw_api_checkout", api.checkout) ||
-        !bind(library, "nrw_api_query", api.query) ||
-        !bind(library, "nrw_api_free_op_msg", api.free_op_msg)) {
-        std::printf("cannot load: %s\n", error.c_str());
-        return 1;
+    SCCRTN info() const {
+        std::printf(
+            "name: %s\nversion: %ld.%ld\ncapabilities: 0x%08lX (%s)\n"
+            "comment lengths: checkout %ld, other %ld\n",
+            m_name, static_cast<long>(m_scc.GetVersion() >> 16),
+            static_cast<long>(m_scc.GetVersion() & 0xFFFF), static_cast<unsigned long>(m_caps),
+            capability_names(m_caps).c_str(), static_cast<long>(m_checkout_len),
+            static_cast<long>(m_comment_len));
+        return SCC_OK;
     }
-    NRWAPIS_Session* session = nullptr;
-    std::printf("nrw_api_initialize -> %d\n", api.initialize(&session));
-    if (session == nullptr) return 1;
-    const std::string main_c = join(project, "main.c"), util_c = join(project, "util.c");
-    const char* files[] = {main_c.c_str(), util_c.c_str()};
-    // Add both files, check them out, then try a second checkout, which must fail.
-    const struct {
-        const char* what;
-        decltype(&nrw_api_add) call;
-    } steps[] = {{"nrw_api_add", api.add},
-                 {"nrw_api_checkout", api.checkout},
-                 {"nrw_api_checkout again", api.checkout}};
-    for (const auto& step : steps) {
-        char* message = nullptr;
-        int statuses[2] = {0, 0};
-        const int status = step.call(session, nullptr, files, 2, 1, 0, "demo", statuses, &message);
-        std::printf("%s (mode 1, 2 files) -> %d, statuses %d %d\n", step.what, status, statuses[0],
-                    statuses[1]);
-        log.show_new();
-        if (message != nullptr) std::printf("  message: %s", message);
-        api.free_op_msg(message);
-    }
-    long result = -1;
-    const int status = api.query(session, files[0], 0, &result);
-    std::printf("nrw_api_query %s -> %d, result %ld\n", files[0], status, result);
-    log.show_new();
-    api.uninitialize(&session);
-    std::printf("nrw_api_uninitialize: helper ended\n");
-    return 0;
-}
-
-LONG SCC_CALL print_text(LPCSTR text, DWORD kind) {
-    std::printf("  [host output %lu] %s\n", static_cast<unsigned long>(kind), text);
-    return 0;
-}
-
-std::string describe_status(LONG status) {
-    if (status == SCC_STATUS_INVALID) return "invalid";
-    if (status == SCC_STATUS_NOTCONTROLLED) return "not controlled";
-    std::string text;
-    if (status & SCC_STATUS_CONTROLLED) text += "controlled";
-    if (status & SCC_STATUS_CHECKEDOUT) text += ", checked out";
-    if (status & SCC_STATUS_OUTBYUSER) text += " by me";
-    if (status & SCC_STATUS_MODIFIED) text += ", modified";
-    return text;
-}
-
-void print_result(const char* call, SCCRTN result) {
-    std::printf("%s -> %ld\n", call, static_cast<long>(result));
-}
-
-// One IDE session over a small project folder: every command the plug-in serves,
-// with the files' states shown before and after.
-class PluginSession {
-  public:
-    PluginSession(host::SccExports& scc, LPVOID context, std::string folder, PipeLog& log)
-        : m_scc(scc), m_context(context), m_folder(std::move(folder)), m_log(log) {}
-
-    std::string path(const char* name) const { return join(m_folder, name); }
-
-    void show_status(const std::vector<std::string>& files) {
-        std::vector<LPCSTR> list;
-        for (const auto& file : files) list.push_back(file.c_str());
+    SCCRTN status(const std::vector<std::string>& files) {
+        auto names = list(files);
         std::vector<LONG> status(files.size(), 0);
-        print_result("SccQueryInfo", m_scc.QueryInfo(m_context, static_cast<LONG>(list.size()),
-                                                     list.data(), status.data()));
+        const SCCRTN result = m_scc.QueryInfo(m_context, static_cast<LONG>(names.size()),
+                                              names.data(), status.data());
+        if (result != SCC_OK) return result;
         for (std::size_t i = 0; i < files.size(); ++i)
-            std::printf("  %-12s 0x%04lX  %s\n", base_name(files[i]).c_str(),
-                        static_cast<unsigned long>(status[i]), describe_status(status[i]).c_str());
-        m_log.show_new();
+            std::printf("%-3s %s\n", status_flags(status[i]).c_str(), files[i].c_str());
+        return SCC_OK;
     }
 
-    template <class Command>
-    void run(const char* call, const std::vector<std::string>& files, Command command) {
-        std::vector<LPCSTR> list;
-        for (const auto& file : files) list.push_back(file.c_str());
-        const SCCRTN result =
-            command(m_scc, m_context, static_cast<LONG>(list.size()), list.data());
-        std::printf("%s (", call);
-        for (std::size_t i = 0; i < files.size(); ++i)
-            std::printf("%s%s", i ? ", " : "", files[i].c_str());
-        std::printf(") -> %ld\n", static_cast<long>(result));
-        m_log.show_new();
-    }
-
-  private:
     host::SccExports& m_scc;
-    LPVOID m_context;
-    std::string m_folder;
-    PipeLog& m_log;
+    const Options& m_options;
+    LPVOID m_context = nullptr;
+    char m_name[SCC_NAME_LEN + 1] = {};
+    LONG m_caps = 0, m_checkout_len = 0, m_comment_len = 0;
 };
 
-void run_commands(PluginSession& session) {
-    const std::string main_c = session.path("main.c"), util_c = session.path("util.c"),
-                      notes = session.path("notes.txt"), helpers = session.path("helpers.c");
-    std::printf("-- the files as the IDE opens the project\n");
-    session.show_status({main_c, util_c, notes});
-    using S = host::SccExports;
-    session.run("SccCheckin", {main_c}, [](S& s, LPVOID c, LONG n, LPCSTR* f) {
-        return s.Checkin(c, nullptr, n, f, "demo change", 0, nullptr);
-    });
-    session.run("SccUncheckout", {util_c}, [](S& s, LPVOID c, LONG n, LPCSTR* f) {
-        return s.Uncheckout(c, nullptr, n, f, 0, nullptr);
-    });
-    session.run("SccCheckout", {main_c}, [](S& s, LPVOID c, LONG n, LPCSTR* f) {
-        return s.Checkout(c, nullptr, n, f, "", 0, nullptr);
-    });
-    session.run("SccAdd", {notes, main_c}, [](S& s, LPVOID c, LONG n, LPCSTR* f) {
-        return s.Add(c, nullptr, n, f, "", nullptr, nullptr);
-    });
-    session.run("SccGet", {main_c, util_c}, [](S& s, LPVOID c, LONG n, LPCSTR* f) {
-        return s.Get(c, nullptr, n, f, 0, nullptr);
-    });
-    session.run("SccRemove", {notes}, [](S& s, LPVOID c, LONG n, LPCSTR* f) {
-        return s.Remove(c, nullptr, n, f, "", 0, nullptr);
-    });
-    // An IDE renames the file on disk, then tells the plug-in.
-    std::error_code error;
-    std::filesystem::rename(util_c, helpers, error);
-    session.run("SccRename", {util_c, helpers},
-                [](S& s, LPVOID c, LONG, LPCSTR* f) { return s.Rename(c, nullptr, f[0], f[1]); });
-    session.run("SccDiff (quick)", {main_c}, [](S& s, LPVOID c, LONG, LPCSTR* f) {
-        return s.Diff(c, nullptr, f[0], 0x10, nullptr);
-    });
-    session.run("SccProperties", {main_c},
-                [](S& s, LPVOID c, LONG, LPCSTR* f) { return s.Properties(c, nullptr, f[0]); });
-    std::printf("-- the files afterwards\n");
-    session.show_status({main_c, util_c, helpers, notes});
+SCCRTN Session::run(const std::string& command, std::vector<std::string> args) {
+    std::string comment;
+    if (command == "checkin" && args.size() >= 2 && args[0] == "-m") {
+        comment = args[1];
+        args.erase(args.begin(), args.begin() + 2);
+    }
+    auto names = list(args);
+    const LONG n = static_cast<LONG>(names.size());
+    LPCSTR* files = names.data();
+    LPVOID c = m_context;
+    if (command == "info") return info();
+    if (command == "status") return status(args);
+    if (command == "checkout") return m_scc.Checkout(c, nullptr, n, files, "", 0, nullptr);
+    if (command == "uncheckout") return m_scc.Uncheckout(c, nullptr, n, files, 0, nullptr);
+    if (command == "checkin")
+        return m_scc.Checkin(c, nullptr, n, files, comment.c_str(), 0, nullptr);
+    if (command == "add") {
+        std::vector<LONG> flags(names.size(), 0);
+        return m_scc.Add(c, nullptr, n, files, "", flags.data(), nullptr);
+    }
+    if (command == "remove") return m_scc.Remove(c, nullptr, n, files, "", 0, nullptr);
+    if (command == "get") return m_scc.Get(c, nullptr, n, files, 0, nullptr);
+    if (command == "diff" && n == 1) return m_scc.Diff(c, nullptr, files[0], 0, nullptr);
+    if (command == "history") return m_scc.History(c, nullptr, n, files, 0, nullptr);
+    if (command == "properties" && n == 1) return m_scc.Properties(c, nullptr, files[0]);
+    if (command == "rename" && n == 2) return m_scc.Rename(c, nullptr, files[0], files[1]);
+    if (command == "run") return m_scc.RunScc(c, nullptr, n, files);
+    return SCC_E_OPNOTSUPPORTED;
 }
 
-int drive_plugin(const std::string& path, const std::string& project, PipeLog& log) {
-    std::printf("== plug-in %s\n", path.c_str());
-    host::SccExports scc;
-    std::string error;
-    std::vector<std::string> missing;
-    if (!host::load_provider(path, host::LoadStyle::plain, scc, error, missing)) {
-        std::printf("cannot load: %s (%zu missing)\n", error.c_str(), missing.size());
-        return 1;
-    }
-    std::printf("all 39 exports found\n");
-    std::printf("SccGetVersion -> 0x%08lX\n", static_cast<unsigned long>(scc.GetVersion()));
-    host::answer_message_boxes("NorrowNavigator");
-    LPVOID context = nullptr;
-    char name[32] = {}, aux[32] = {};
-    LONG caps = 0, checkout_len = 0, comment_len = 0;
-    SCCRTN r = scc.Initialize(&context, nullptr, "Demo IDE", name, &caps, aux, &checkout_len,
-                              &comment_len);
-    std::printf("SccInitialize -> %ld: name \"%s\", caps 0x%08lX, comment lengths %ld/%ld\n",
-                static_cast<long>(r), name, static_cast<unsigned long>(caps),
-                static_cast<long>(checkout_len), static_cast<long>(comment_len));
-    if (r != SCC_OK) return 1;
-    char user[] = "demo", project_name[] = "demo project", aux_path[] = "";
-    r = scc.OpenProject(context, nullptr, user, project_name, project.c_str(), aux_path, "",
-                        print_text, 0);
-    print_result("SccOpenProject", r);
-    PluginSession session(scc, context, project, log);
-    run_commands(session);
-    print_result("SccCloseProject", scc.CloseProject(context));
-    print_result("SccUninitialize", scc.Uninitialize(context));
-    log.show_new();
-    return 0;
+bool known_command(const Options& options) {
+    static const char* kWithFiles[] = {"status", "checkout", "uncheckout", "checkin",
+                                       "add",    "remove",   "get",        "history"};
+    const std::string& c = options.command;
+    const std::size_t n = options.args.size();
+    for (const char* name : kWithFiles)
+        if (c == name) return n >= 1;
+    if (c == "diff" || c == "properties") return n == 1;
+    if (c == "rename") return n == 2;
+    return c == "info" || c == "run";
+}
+
+int fail(const Options& options, const std::string& what) {
+    std::fprintf(stderr, "nrwhost %s: %s\n", options.command.c_str(), what.c_str());
+    return kError;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: nrwhost INSTALL_FOLDER PROJECT_FOLDER\n");
-        return 2;
-    }
     // Unbuffered, so that what the plug-in prints itself stays in order.
     std::setvbuf(stdout, nullptr, _IONBF, 0);
-    const std::string libraries = std::string(argv[1]) + "/nrwapis/";
-    PipeLog log;
-    int status = drive_client_library(libraries + NRW_CLIENT_FILE, argv[2], log);
-    status |= drive_plugin(libraries + NRW_PLUGIN_FILE, argv[2], log);
-    const char* trace_dir = std::getenv("CRVN_NRWAPIS_TRACE_DIR");
-    if (trace_dir != nullptr) std::printf("== trace written to %s\n", trace_dir);
-    return status;
+    Options options;
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::printf("%s", kUsage);
+        return kDone;
+    }
+    if (argc == 4 && std::strcmp(argv[1], "demo") == 0) return run_demo(argv[2], argv[3]);
+    if (!parse(argc, argv, options) || !known_command(options)) {
+        std::fprintf(stderr, "%s", kUsage);
+        return kError;
+    }
+    std::string error;
+    if (options.plugin.empty() && !host::default_provider(options.plugin, error))
+        return fail(options, "no plug-in given and no default provider: " + error);
+    if (options.project.empty()) options.project = std::filesystem::current_path().string();
+    host::SccExports scc;
+    std::vector<std::string> missing;
+    if (!host::load_provider(options.plugin, host::LoadStyle::plain, scc, error, missing))
+        return fail(options, "cannot load " + options.plugin + ": " + error);
+    Session session(scc, options);
+    SCCRTN result = session.start();
+    if (result == SCC_OK) result = session.run(options.command, options.args);
+    if (result == SCC_OK) return kDone;
+    if (result == SCC_I_OPERATIONCANCELED) {
+        std::fprintf(stderr, "nrwhost %s: cancelled\n", options.command.c_str());
+        return kCancelled;
+    }
+    return fail(options, std::string(result_name(result)) + " (" + std::to_string(result) + ")");
 }

@@ -1,0 +1,176 @@
+// The registration tool and the command-line host as a user runs them, against
+// the real registry of the Wine prefix and the stand-in helper.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "helper_fixture.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testsys::response;
+
+constexpr REGSAM kView = sizeof(void*) == 8 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+const std::string kScc = "SOFTWARE\\SourceCodeControlProvider";
+const std::string kInstalled = kScc + "\\InstalledSCCProviders";
+const std::string kOurs = "SOFTWARE\\Corvane\\NorrowNavigator";
+
+// Every key and string value below a key, as "path" and "path=name:value".
+void snapshot_into(const std::string& key, std::map<std::string, std::string>& into) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | kView, &opened) != 0) return;
+    into[key] = "";
+    char name[256];
+    BYTE data[1024];
+    for (DWORD i = 0;; ++i) {
+        DWORD name_size = sizeof(name), data_size = sizeof(data), type = 0;
+        if (RegEnumValueA(opened, i, name, &name_size, nullptr, &type, data, &data_size) != 0)
+            break;
+        into[key + "=" + name] = std::string(reinterpret_cast<char*>(data), data_size);
+    }
+    std::vector<std::string> subkeys;
+    for (DWORD i = 0;; ++i) {
+        DWORD name_size = sizeof(name);
+        if (RegEnumKeyExA(opened, i, name, &name_size, nullptr, nullptr, nullptr, nullptr) != 0)
+            break;
+        subkeys.push_back(key + "\\" + name);
+    }
+    RegCloseKey(opened);
+    for (const auto& subkey : subkeys) snapshot_into(subkey, into);
+}
+
+std::map<std::string, std::string> snapshot() {
+    std::map<std::string, std::string> values;
+    snapshot_into(kScc, values);
+    snapshot_into("SOFTWARE\\Corvane", values);
+    return values;
+}
+
+void set_string(const std::string& key, const std::string& name, const std::string& value) {
+    HKEY opened = nullptr;
+    ASSERT_EQ(0, RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_WRITE | kView,
+                                 nullptr, &opened, nullptr));
+    RegSetValueExA(opened, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>(value.size() + 1));
+    RegCloseKey(opened);
+}
+
+std::string get_string(const std::string& key, const std::string& name) {
+    const auto values = snapshot();
+    const auto found = values.find(key + "=" + name);
+    if (found == values.end()) return "(none)";
+    return std::string(found->second.c_str());
+}
+
+void delete_tree(const std::string& key) {
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, key.c_str());
+}
+
+class ToolTest : public testsys::HelperEnvironmentTest {
+  protected:
+    void SetUp() override {
+        HelperEnvironmentTest::SetUp();
+        run(register_tool(), {"uninstall"});
+        delete_tree("SOFTWARE\\OtherVendor");
+    }
+    void TearDown() override {
+        run(register_tool(), {"uninstall"});
+        HelperEnvironmentTest::TearDown();
+    }
+
+    static fs::path stage() {
+        return fs::path(testsys::own_executable()).parent_path().parent_path() / "stage";
+    }
+    static std::string register_tool() { return (stage() / "nrwregister.exe").string(); }
+    static std::string host_tool() {
+        return (stage().parent_path() / "tools" / "nrwhost.exe").string();
+    }
+
+    int run(const std::string& program, const std::vector<std::string>& args) {
+        const std::string output_file = m_dir + "\\output.txt";
+        const int status =
+            testsys::wait_program(testsys::start_program(program, args, output_file));
+        m_output = testsys::read_file(output_file);
+        m_output.erase(std::remove(m_output.begin(), m_output.end(), '\r'), m_output.end());
+        return status;
+    }
+
+    std::string m_output;
+};
+
+TEST_F(ToolTest, InstallTwiceThenUninstallLeavesTheRegistryAsItWas) {
+    const auto before = snapshot();
+    ASSERT_EQ(0, run(register_tool(), {"install"})) << m_output;
+    const auto installed = snapshot();
+    EXPECT_EQ(0, run(register_tool(), {"install"})) << m_output;
+    EXPECT_EQ(installed, snapshot());
+    EXPECT_EQ("Corvane Norrow Navigator", get_string(kOurs, "SCCServerName"));
+    EXPECT_EQ((stage() / "nrwapis" / "libnrwscc.dll").string(), get_string(kOurs, "SCCServerPath"));
+    EXPECT_EQ(kOurs, get_string(kInstalled, "Corvane Norrow Navigator"));
+    EXPECT_EQ(0, run(register_tool(), {"list"}));
+    EXPECT_NE(std::string::npos, m_output.find("Corvane Norrow Navigator")) << m_output;
+    EXPECT_NE(std::string::npos, m_output.find("(exists)")) << m_output;
+    EXPECT_EQ(0, run(register_tool(), {"uninstall"})) << m_output;
+    EXPECT_EQ(before, snapshot());
+}
+
+TEST_F(ToolTest, TheDefaultBeforeComesBackButOneSetSinceStays) {
+    set_string(kInstalled, "Other Provider", "SOFTWARE\\OtherVendor\\Other");
+    set_string("SOFTWARE\\OtherVendor\\Other", "SCCServerPath", "C:\\other.dll");
+    set_string(kScc, "ProviderRegKey", "SOFTWARE\\OtherVendor\\Other");
+    ASSERT_EQ(0, run(register_tool(), {"install", "--default"})) << m_output;
+    EXPECT_EQ(kOurs, get_string(kScc, "ProviderRegKey"));
+    EXPECT_EQ(0, run(register_tool(), {"install", "--default"})) << m_output;
+    EXPECT_EQ(0, run(register_tool(), {"uninstall"}));
+    EXPECT_EQ("SOFTWARE\\OtherVendor\\Other", get_string(kScc, "ProviderRegKey"));
+    EXPECT_EQ("SOFTWARE\\OtherVendor\\Other", get_string(kInstalled, "Other Provider"));
+
+    ASSERT_EQ(0, run(register_tool(), {"install", "--default"}));
+    set_string(kScc, "ProviderRegKey", "SOFTWARE\\OtherVendor\\Third");
+    EXPECT_EQ(0, run(register_tool(), {"uninstall"}));
+    EXPECT_EQ("SOFTWARE\\OtherVendor\\Third", get_string(kScc, "ProviderRegKey"));
+    EXPECT_EQ("(none)", get_string(kInstalled, "Corvane Norrow Navigator"));
+    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kInstalled.c_str(), "Other Provider");
+    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kScc.c_str(), "ProviderRegKey");
+}
+
+TEST_F(ToolTest, ABrokenInstallationIsNeverRegistered) {
+    const auto before = snapshot();
+    const fs::path root = fs::path(m_dir) / "broken";
+    fs::create_directories(root / "nrwapis");
+    fs::copy_file(register_tool(), root / "nrwregister.exe");
+    testsys::write_file((root / "nrwapis" / "libnrwscc.dll").string(), "not a library");
+    EXPECT_EQ(2, run((root / "nrwregister.exe").string(), {"install", "--default"}));
+    EXPECT_NE(std::string::npos, m_output.find("is not a usable plug-in")) << m_output;
+    // A plug-in whose client library is missing is broken too.
+    fs::copy_file(stage() / "nrwapis" / "libnrwscc.dll", root / "nrwapis" / "libnrwscc.dll",
+                  fs::copy_options::overwrite_existing);
+    EXPECT_EQ(2, run((root / "nrwregister.exe").string(), {"install"}));
+    EXPECT_EQ(before, snapshot());
+}
+
+TEST_F(ToolTest, HostRunsCommandsThroughTheDefaultProviderAndReportsResults) {
+    ASSERT_EQ(0, run(register_tool(), {"install", "--default"}));
+    const std::string file = m_dir + "\\a.c";
+    testsys::write_file(file, "text");
+    queue_reply(testsys::ok_response("<query_res_start>3<query_res_end>"));
+    EXPECT_EQ(0, run(host_tool(), {"status", file})) << m_output;
+    EXPECT_EQ("CO  " + file + "\n", m_output);
+    queue_reply(response(2));
+    EXPECT_EQ(1, run(host_tool(), {"checkout", file})) << m_output;
+    queue_reply(response(1));
+    EXPECT_EQ(2, run(host_tool(), {"--plugin", (stage() / "nrwapis" / "libnrwscc.dll").string(),
+                                   "checkin", "-m", "why", file}));
+    EXPECT_NE(std::string::npos, m_output.find("SCC_E_UNKNOWNERROR (-30)")) << m_output;
+    EXPECT_EQ(0, run(host_tool(), {"info"}));
+    EXPECT_NE(std::string::npos, m_output.find("version: 1.3")) << m_output;
+}
+
+}  // namespace

@@ -1,0 +1,160 @@
+// Registers the plug-in of this installation with the machine, the way hosts look
+// for Source Code Control providers, and removes exactly that again.
+//
+// usage: nrwregister install [--default] | uninstall | list | --help
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "plugin_loader.h"
+#include "registry.h"
+
+namespace {
+
+constexpr const char* kProviderName = "Corvane Norrow Navigator";
+constexpr const char* kProviderKey = "SOFTWARE\\Corvane\\NorrowNavigator";
+constexpr const char* kVendorKey = "SOFTWARE\\Corvane";
+constexpr const char* kSccKey = "SOFTWARE\\SourceCodeControlProvider";
+constexpr const char* kInstalledKey = "SOFTWARE\\SourceCodeControlProvider\\InstalledSCCProviders";
+constexpr const char* kDefault = "ProviderRegKey";
+// The default before ours, kept in our own key; empty when there was none.
+constexpr const char* kPreviousDefault = "PreviousProviderRegKey";
+constexpr LONG kApiVersion = 0x00010003;
+
+enum Exit { kDone = 0, kUsage = 1, kBrokenInstallation = 2, kRegistryFailed = 3 };
+
+const char kUsageText[] =
+    "usage: nrwregister COMMAND\n"
+    "  install [--default]  register the plug-in of this installation (nrwapis\\libnrwscc.dll)\n"
+    "                       with the machine; --default also makes it the default provider\n"
+    "  uninstall            remove what install wrote; a default provider set before comes back\n"
+    "  list                 show the registered providers, their plug-ins and the default\n"
+    "Writing needs administrator rights. Exit status: 0 done, 1 usage, 2 broken installation,\n"
+    "3 the registry could not be changed (nothing is left half-written).\n";
+
+std::string installation_folder() {
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path, length < MAX_PATH ? length : 0);
+    return folder.substr(0, folder.find_last_of('\\'));
+}
+
+std::string plugin_path() {
+    return installation_folder() + "\\nrwapis\\libnrwscc.dll";
+}
+
+// A broken installation is never registered: the plug-in must load with the whole
+// interface and the right version, and the client library beside it must load.
+bool check_installation(const std::string& plugin, std::string& why) {
+    host::SccExports exports;
+    std::vector<std::string> missing;
+    if (!host::load_provider(plugin, host::LoadStyle::plain, exports, why, missing)) {
+        if (!missing.empty())
+            why += " (" + missing.front() + " and " + std::to_string(missing.size() - 1) + " more)";
+        return false;
+    }
+    if (exports.GetVersion() != kApiVersion) {
+        why = "it reports an API version other than 1.3";
+        return false;
+    }
+    const std::string client = plugin.substr(0, plugin.find_last_of('\\')) + "\\libnrwapis.dll";
+    void* library = host::open_library(client, host::LoadStyle::plain, why);
+    if (library == nullptr || host::find_symbol(library, "nrw_api_initialize") == nullptr) {
+        why = "its client library " + client + " does not load (" + why + ")";
+        return false;
+    }
+    return true;
+}
+
+std::string describe(LONG status) {
+    if (status == ERROR_ACCESS_DENIED) return "access denied (run it as administrator)";
+    return "system error " + std::to_string(status);
+}
+
+int registry_failed(const char* command, LONG status) {
+    std::fprintf(stderr, "nrwregister %s: cannot change the registry: %s; nothing was changed\n",
+                 command, describe(status).c_str());
+    return kRegistryFailed;
+}
+
+int install(bool make_default) {
+    const std::string plugin = plugin_path();
+    std::string why;
+    if (!check_installation(plugin, why)) {
+        std::fprintf(stderr, "nrwregister install: %s is not a usable plug-in: %s\n",
+                     plugin.c_str(), why.c_str());
+        return kBrokenInstallation;
+    }
+    reg::Journal journal;
+    LONG status = journal.set_string(kProviderKey, "SCCServerName", kProviderName);
+    if (status == ERROR_SUCCESS) status = journal.set_string(kProviderKey, "SCCServerPath", plugin);
+    if (status == ERROR_SUCCESS)
+        status = journal.set_string(kInstalledKey, kProviderName, kProviderKey);
+    const auto current = reg::read_string(kSccKey, kDefault);
+    if (status == ERROR_SUCCESS && make_default && current.value_or("") != kProviderKey) {
+        status = journal.set_string(kProviderKey, kPreviousDefault, current.value_or(""));
+        if (status == ERROR_SUCCESS) status = journal.set_string(kSccKey, kDefault, kProviderKey);
+    }
+    if (status != ERROR_SUCCESS) return registry_failed("install", status);
+    journal.commit();
+    std::printf("registered %s: %s%s\n", kProviderName, plugin.c_str(),
+                make_default || current.value_or("") == kProviderKey ? " (default)" : "");
+    return kDone;
+}
+
+int uninstall() {
+    reg::Journal journal;
+    LONG status = ERROR_SUCCESS;
+    const auto current = reg::read_string(kSccKey, kDefault);
+    if (current.value_or("") == kProviderKey) {
+        // Ours: the default before comes back; one that someone set since stays.
+        const std::string previous = reg::read_string(kProviderKey, kPreviousDefault).value_or("");
+        status = previous.empty() ? journal.delete_value(kSccKey, kDefault)
+                                  : journal.set_string(kSccKey, kDefault, previous);
+    }
+    for (const char* name : {"SCCServerName", "SCCServerPath", kPreviousDefault})
+        if (status == ERROR_SUCCESS) status = journal.delete_value(kProviderKey, name);
+    if (status == ERROR_SUCCESS) status = journal.delete_value(kInstalledKey, kProviderName);
+    for (const char* key : {kProviderKey, kVendorKey, kInstalledKey, kSccKey})
+        if (status == ERROR_SUCCESS) status = journal.delete_key_if_empty(key);
+    if (status != ERROR_SUCCESS) return registry_failed("uninstall", status);
+    journal.commit();
+    std::printf("unregistered %s\n", kProviderName);
+    return kDone;
+}
+
+int list() {
+    const auto providers = reg::read_strings(kInstalledKey);
+    const std::string default_key = reg::read_string(kSccKey, kDefault).value_or("");
+    if (providers.empty()) std::printf("no Source Code Control providers are registered\n");
+    for (const auto& [name, key] : providers) {
+        const std::string path = reg::read_string(key, "SCCServerPath").value_or("");
+        const bool exists =
+            !path.empty() && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+        std::printf("%s %s\n    key  HKLM\\%s\n    path %s (%s)\n", key == default_key ? "*" : " ",
+                    name.c_str(), key.c_str(), path.empty() ? "-" : path.c_str(),
+                    exists ? "exists" : "missing");
+    }
+    if (!default_key.empty()) std::printf("default provider: HKLM\\%s\n", default_key.c_str());
+    return kDone;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+        std::printf("%s", kUsageText);
+        return kDone;
+    }
+    if (!args.empty() && args[0] == "install" &&
+        (args.size() == 1 || (args.size() == 2 && args[1] == "--default")))
+        return install(args.size() == 2);
+    if (args.size() == 1 && args[0] == "uninstall") return uninstall();
+    if (args.size() == 1 && args[0] == "list") return list();
+    std::fprintf(stderr, "%s", kUsageText);
+    return kUsage;
+}

@@ -1,0 +1,40 @@
+// The machine's registry as the registration tool uses it: one view (32-bit or
+// 64-bit, matching the plug-in), and a journal that can put back everything a
+// failed step had already changed.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace reg {
+
+// A string value as found; nothing when the value or its key is missing.
+std::optional<std::string> read_string(const std::string& key, const std::string& name);
+// The string values of a key, by name.
+std::map<std::string, std::string> read_strings(const std::string& key);
+bool key_exists(const std::string& key);
+
+// Changes to the registry, each remembered with what it replaced, so that all of
+// them can be undone when a later one fails.
+class Journal {
+  public:
+    ~Journal();
+    // Each returns the system's error code, ERROR_SUCCESS when it worked.
+    LONG set_string(const std::string& key, const std::string& name, const std::string& value);
+    LONG delete_value(const std::string& key, const std::string& name);
+    // Deletes the key if it holds neither values nor subkeys.
+    LONG delete_key_if_empty(const std::string& key);
+    void commit() { m_committed = true; }
+
+  private:
+    LONG remember_value(const std::string& key, const std::string& name);
+    std::vector<std::function<void()>> m_undo;
+    bool m_committed = false;
+};
+
+}  // namespace reg
