@@ -42,7 +42,24 @@ namespace {
 
 std::atomic<HWND> g_window{nullptr};
 
+// Each activation of the window is noted in the log, so that a test can see that
+// the window was brought forward even while it is hidden.
+void note_activation() {
+    char folder[MAX_PATH];
+    const DWORD length = GetEnvironmentVariableA("NRWH_LOG_DIR", folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return;
+    const std::string path =
+        std::string(folder) + "\\" + std::to_string(GetCurrentProcessId()) + ".activations";
+    HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(file, "activated\n", 10, &written, nullptr);
+    CloseHandle(file);
+}
+
 LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_ACTIVATE && LOWORD(wparam) != WA_INACTIVE) note_activation();
     return DefWindowProcA(window, message, wparam, lparam);
 }
 
