@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Builds the Windows DLLs and drives them under Wine the way an IDE does: a
-# command-line host loads the plug-in by full path and runs a short session
-# against the stand-in helper, then the trace file is shown.
+# command-line host loads the plug-in by full path and runs a whole session
+# against the stand-in helper, and the trace file is shown. Then the packaged
+# product is installed into a fresh Wine prefix, registered, used from the shell
+# through the default provider, and unregistered again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 
 cmake --preset win32 >/dev/null
-cmake --build --preset win32 --target nrwhost >/dev/null
+cmake --build --preset win32 >/dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -15,11 +17,12 @@ mkdir -p "$work/log" "$work/trace"
 export NRWH_LOG_DIR="$work/log"
 export NRWH_STATE_FILE="$work/demo.state"
 export CRVN_NRWAPIS_TRACE_DIR="$work/trace"
+windows_path() { printf 'Z:%s' "$1" | tr / '\\'; }
 
 # A small project whose files the IDE session works on; Wine sees / as drive Z:.
 mkdir -p "$work/project"
 for file in main.c util.c notes.txt; do echo "// $file" > "$work/project/$file"; done
-project="Z:$(printf '%s' "$work/project" | tr / '\\')"
+project=$(windows_path "$work/project")
 
 prefix="$PWD/build/win32/wineprefix"
 xvfb-run -a bash -c "bash cmake/wine-run.sh '$prefix' - build/win32/tools/nrwhost.exe demo \
@@ -27,3 +30,33 @@ xvfb-run -a bash -c "bash cmake/wine-run.sh '$prefix' - build/win32/tools/nrwhos
 
 echo "== trace file"
 cat "$work"/trace/*.txt | tr -d '\r'
+unset CRVN_NRWAPIS_TRACE_DIR NRWH_LOG_DIR
+
+echo "== the package, installed into a fresh Wine prefix"
+bash scripts/check-package.sh build/win32
+mkdir -p "$work/install"
+package=$(ls "$PWD"/build/win32/package/*.zip)
+cmake -E chdir "$work/install" cmake -E tar xf "$package"
+installed=$(ls -d "$work"/install/nrw-bridge-*)
+cat > "$work/session.sh" <<SESSION
+set -u
+run() { echo "> \$*"; bash cmake/wine-run.sh '$work/prefix' - "\$@"; echo "  (exit \$?)"; }
+registry() { for key in SourceCodeControlProvider Corvane; do
+  WINEPREFIX='$work/prefix' wine reg query "HKLM\\\\Software\\\\\$key" /s 2>/dev/null | tr -d '\r'; done; }
+run '$installed/nrwhost.exe' --help >/dev/null
+registry > '$work/registry.before'
+run '$installed/nrwregister.exe' install --default
+run '$installed/nrwregister.exe' list
+run '$installed/nrwhost.exe' info
+run '$installed/nrwhost.exe' --project '$project' status '$project\\main.c' '$project\\helpers.c' '$project\\notes.txt'
+run '$installed/nrwregister.exe' uninstall
+run '$installed/nrwregister.exe' list
+registry > '$work/registry.after'
+if cmp -s '$work/registry.before' '$work/registry.after'; then
+  echo "registry: as it was before the install"
+else
+  echo "registry: changed"; diff '$work/registry.before' '$work/registry.after'
+fi
+WINEPREFIX='$work/prefix' wineserver -k
+SESSION
+xvfb-run -a bash "$work/session.sh"

@@ -13,6 +13,7 @@ for windows in win32 win64; do
   cmake --preset "$windows"
   cmake --build --preset "$windows"
   bash scripts/check-dlls.sh "build/$windows"
+  bash scripts/check-package.sh "build/$windows"
   xvfb-run -a bash scripts/ctest-wine.sh "build/$windows"
 done
 
