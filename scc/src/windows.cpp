@@ -1,7 +1,5 @@
 // Windows around a command: the parent of the helper's dialogs, the host window
 // that one host wants back on top, and the helper's window in the foreground.
-#include <cstring>
-
 #include "platform/system.h"
 #include "provider.h"
 #include "provider_state.h"
@@ -53,12 +51,13 @@ void NRWScc_Impl::raiseHostWindow(HWND window) const {
 }
 
 void NRWScc_Impl::activateHelperWindow() const {
-    int process_id = -1;
+    // Asked without the state lock: another thread's exchange may hold the
+    // session for as long as the user works in a dialog of the helper.
+    const int process_id = nrw_api_get_bg_process_id(current_session());
+    if (process_id == -1) return;
     HWND helper = nullptr;
     {
         std::lock_guard<std::mutex> guard(g_stateLock);
-        process_id = nrw_api_get_bg_process_id(g_session);
-        if (process_id == -1) return;
         searchWindowsOf(static_cast<std::uint32_t>(process_id));
         helper = g_helperWindow;
     }
