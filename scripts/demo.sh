@@ -8,8 +8,19 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 
-cmake --preset win32 >/dev/null
-cmake --build --preset win32 >/dev/null
+# The 32-bit build where this machine runs 32-bit code, the 64-bit one otherwise.
+set +e
+reason=$(bash scripts/runs-32bit.sh)
+probe=$?
+set -e
+case $probe in
+  0) arch=win32; echo "== demo on the 32-bit build (win32)" ;;
+  3) arch=win64; echo "== demo on the 64-bit build (win64): $reason" ;;
+  *) exit 1 ;;
+esac
+export NRW_WINEARCH=$arch
+cmake --preset $arch >/dev/null
+cmake --build --preset $arch >/dev/null
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -24,25 +35,25 @@ mkdir -p "$work/project"
 for file in main.c util.c notes.txt; do echo "// $file" > "$work/project/$file"; done
 project=$(windows_path "$work/project")
 
-prefix="$PWD/build/win32/wineprefix"
-xvfb-run -a bash -c "bash cmake/wine-run.sh '$prefix' - build/win32/tools/nrwhost.exe demo \
-  '$PWD/build/win32/stage' '$project'; status=\$?; WINEPREFIX='$prefix' wineserver -k; exit \$status"
+prefix="$PWD/build/$arch/wineprefix"
+xvfb-run -a bash -c "bash cmake/wine-run.sh '$prefix' - build/$arch/tools/nrwhost.exe demo \
+  '$PWD/build/$arch/stage' '$project'; status=\$?; WINEPREFIX='$prefix' wineserver -k; exit \$status"
 
 echo "== trace file"
 cat "$work"/trace/*.txt | tr -d '\r'
 unset CRVN_NRWAPIS_TRACE_DIR NRWH_LOG_DIR
 
 echo "== the package, installed into a fresh Wine prefix"
-bash scripts/check-package.sh build/win32
+bash scripts/check-package.sh build/$arch
 mkdir -p "$work/install"
-package=$(ls "$PWD"/build/win32/package/*.zip)
+package=$(ls "$PWD"/build/$arch/package/*.zip)
 cmake -E chdir "$work/install" cmake -E tar xf "$package"
 installed=$(ls -d "$work"/install/nrw-bridge-*)
 cat > "$work/session.sh" <<SESSION
 set -u
 run() { echo "> \$*"; bash cmake/wine-run.sh '$work/prefix' - "\$@"; echo "  (exit \$?)"; }
 registry() { for key in SourceCodeControlProvider Corvane; do
-  WINEPREFIX='$work/prefix' wine reg query "HKLM\\\\Software\\\\\$key" /s 2>/dev/null | tr -d '\r'; done; }
+  bash cmake/wine-run.sh '$work/prefix' - reg query "HKLM\\\\Software\\\\\$key" /s 2>/dev/null | tr -d '\r'; done; }
 run '$installed/nrwhost.exe' --help >/dev/null
 registry > '$work/registry.before'
 run '$installed/nrwregister.exe' install --default

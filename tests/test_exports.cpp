@@ -144,6 +144,7 @@ TEST_F(HelperTest, UnsoundArgumentsSendNothing) {
     const char* with_null[] = {"C:\\w\\a.c", nullptr};
     const char* with_separator[] = {"C:\\w\\a<>b.c"};
     const char* with_end[] = {"C:\\a<request_end>\n<request_start>"};
+    const char* with_answer_end[] = {"C:\\a<response_end>.c"};
     const Example refused[] = {
         {"null session",
          [](NRWAPIS_Session*) {
@@ -198,6 +199,16 @@ TEST_F(HelperTest, UnsoundArgumentsSendNothing) {
          }},
         {"request end in a view",
          [](NRWAPIS_Session* s) { return nrw_api_rebase(s, "a", nullptr, "<request_end>", 0); }},
+        {"response end in a name",
+         [&](NRWAPIS_Session* s) {
+             return nrw_api_checkout(s, nullptr, with_answer_end, 1, 0, 0, nullptr, nullptr,
+                                     nullptr);
+         }},
+        {"response end in a comment",
+         [](NRWAPIS_Session* s) {
+             return nrw_api_checkin(s, nullptr, kOneFile, 1, 1, 0, "<response_end>", nullptr,
+                                    nullptr);
+         }},
         {"null query result", [](NRWAPIS_Session* s) { return nrw_api_query(s, "a", 0, nullptr); }},
     };
     start();

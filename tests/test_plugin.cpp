@@ -3,13 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "message_box_watcher.h"
 #include "plugin_fixture.h"
 
 namespace fs = std::filesystem;
@@ -251,6 +254,106 @@ TEST_F(PluginTest, ContextThatIsNoLiveProviderIsRefused) {
     EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.QueryInfo(live, 3, nullptr, &value));
     EXPECT_EQ(SCC_OK, m_scc.Uninitialize(live));
     EXPECT_EQ(traced, trace_lines().size());
+}
+
+// Hosts declare the name buffers with the API's 31 bytes as well as with 32.
+TEST_F(PluginTest, InitializeWritesTheNameAndItsEndOnly) {
+    load_staged();
+    char name[40], aux[40];
+    std::memset(name, 'x', sizeof(name));
+    std::memset(aux, 'x', sizeof(aux));
+    LPVOID context = nullptr;
+    ASSERT_EQ(SCC_OK,
+              m_scc.Initialize(&context, nullptr, "Host", name, nullptr, aux, nullptr, nullptr));
+    for (const char* buffer : {name, aux}) {
+        EXPECT_STREQ("Corvane Norrow Navigator", buffer);
+        EXPECT_EQ(std::string(15, 'x'), std::string(buffer + 25, 15));
+    }
+    EXPECT_EQ(SCC_OK, m_scc.Uninitialize(context));
+}
+
+// Negative counts are a broken host: refused before anything reaches the helper.
+TEST_F(PluginTest, NegativeFileCountsAreRefused) {
+    LPVOID context = open_session();
+    const char* files[] = {"C:\\w\\a.c"};
+    LONG value = 0;
+    const struct {
+        const char* name;
+        std::function<SCCRTN(LONG)> call;
+    } exports[] = {
+        {"checkout",
+         [&](LONG n) { return m_scc.Checkout(context, nullptr, n, files, "", 0, nullptr); }},
+        {"uncheckout",
+         [&](LONG n) { return m_scc.Uncheckout(context, nullptr, n, files, 0, nullptr); }},
+        {"checkin",
+         [&](LONG n) { return m_scc.Checkin(context, nullptr, n, files, "", 0, nullptr); }},
+        {"remove",
+         [&](LONG n) { return m_scc.Remove(context, nullptr, n, files, "", 0, nullptr); }},
+        {"get", [&](LONG n) { return m_scc.Get(context, nullptr, n, files, 0, nullptr); }},
+        {"add", [&](LONG n) { return m_scc.Add(context, nullptr, n, files, "", &value, nullptr); }},
+        {"query", [&](LONG n) { return m_scc.QueryInfo(context, n, files, &value); }},
+        {"history", [&](LONG n) { return m_scc.History(context, nullptr, n, files, 0, nullptr); }},
+        {"launch", [&](LONG n) { return m_scc.RunScc(context, nullptr, n, files); }},
+    };
+    for (const auto& e : exports) {
+        for (const LONG count : {LONG(-1), LONG(-5), LONG(INT32_MIN)}) {
+            SCOPED_TRACE(std::string(e.name) + " " + std::to_string(count));
+            EXPECT_EQ(SCC_E_UNKNOWNERROR, e.call(count));
+        }
+    }
+    EXPECT_EQ("", new_requests());
+}
+
+// A C host may pass any int where a command is asked for.
+TEST_F(PluginTest, CommandNumbersOutOfRangeAreAnsweredAsAnyOther) {
+    LPVOID context = open_session();
+    const char* files[] = {"C:\\w\\a.c"};
+    LONG status = 0;
+    for (const int command : {-5, 11, 999, INT32_MIN, INT32_MAX}) {
+        SCOPED_TRACE(command);
+        const auto odd = static_cast<SCCCOMMAND>(command);
+        EXPECT_EQ(SCC_I_ADV_SUPPORT, m_scc.GetCommandOptions(context, nullptr, odd, nullptr));
+        EXPECT_EQ(SCC_OK, m_scc.PopulateList(context, odd, 1, files, nullptr, nullptr, &status, 0));
+    }
+}
+
+// A host that ends a provider on one thread while another thread's command on it
+// waits for the helper: the command finishes on a provider that is still there,
+// and later calls with the context are refused.
+TEST_F(PluginTest, EndingAProviderWaitsForTheCommandsStillRunningOnIt) {
+    load_staged();
+    LPVOID keeper = initialize();  // keeps the session up, so the end is immediate
+    const char* files[] = {"C:\\w\\a.c"};
+    const struct {
+        const char* name;
+        std::function<SCCRTN(LPVOID)> call;
+    } commands[] = {
+        {"checkout",
+         [&](LPVOID c) { return m_scc.Checkout(c, nullptr, 1, files, "", 0, nullptr); }},
+        {"add",
+         [&](LPVOID c) {
+             LONG options = 0;
+             return m_scc.Add(c, nullptr, 1, files, "", &options, nullptr);
+         }},
+    };
+    for (const auto& command : commands) {
+        SCOPED_TRACE(command.name);
+        // The raising host and a refusing answer make the command read the
+        // provider's caller name and text callback after the helper answered.
+        LPVOID doomed = initialize("National Instruments LabVIEW");
+        open_project(doomed);
+        const std::size_t sent = requests().size();
+        queue("pieces 2 300", testsys::ok_response("<query_res_start>3<query_res_end>"));
+        MessageBoxWatcher boxes("NorrowNavigator");  // the refused add's box
+        std::thread running([&] { command.call(doomed); });
+        for (int i = 0; i < 500 && requests().size() == sent; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_EQ(SCC_OK, m_scc.Uninitialize(doomed));
+        EXPECT_EQ(SCC_E_UNKNOWNERROR, command.call(doomed));
+        running.join();
+        boxes.finish();
+    }
+    EXPECT_EQ(SCC_OK, m_scc.Uninitialize(keeper));
 }
 
 TEST_F(PluginTest, InitializeWithNowhereToPutTheContextFails) {

@@ -33,23 +33,25 @@ std::vector<std::string> folder_entries(const fs::path& folder) {
 }
 
 TEST_F(PluginTest, RenameNeverLosesTheFileAtTheNewPath) {
+    const std::string back = "the host's copy of the file is put back at : ";
     const RenameCase cases[] = {
-        {"renamed", AtNewPath::file, {}, SCC_OK, {}, 3, false},
-        {"read-only file", AtNewPath::read_only_file, {}, SCC_OK, {}, 3, false},
+        {"renamed", AtNewPath::file, {}, SCC_OK, {back}, 3, true},
+        {"read-only file", AtNewPath::read_only_file, {}, SCC_OK, {back}, 3, true},
         {"restore cancelled", AtNewPath::file, {response(2)}, SCC_E_UNKNOWNERROR, {}, 1, true},
+        // The host has not moved the file yet: the helper must not restore over it.
         {"nothing at the new path",
          AtNewPath::nothing,
          {},
          SCC_E_UNKNOWNERROR,
          {"Setattribute  failed"},
-         1,
+         0,
          false},
         {"a folder at the new path",
          AtNewPath::folder,
          {},
          SCC_E_UNKNOWNERROR,
          {"file could not be deleted, access denied", "file could not be deleted"},
-         1,
+         0,
          false},
         {"rename cancelled",
          AtNewPath::file,
@@ -69,9 +71,9 @@ TEST_F(PluginTest, RenameNeverLosesTheFileAtTheNewPath) {
          AtNewPath::file,
          {ok_response(), ok_response(), response(1)},
          SCC_E_UNKNOWNERROR,
-         {"nrw_api_refresh failed"},
+         {back, "nrw_api_refresh failed"},
          3,
-         false},
+         true},
     };
     LPVOID context = open_session();
     std::vector<std::string> expected_trace;
@@ -112,7 +114,7 @@ TEST_F(PluginTest, RenameNeverLosesTheFileAtTheNewPath) {
 
         std::vector<std::string> texts = {"lpFileName is : " + old_path,
                                           "lpNewName is : " + new_path, "fname is : " + new_name};
-        texts.insert(texts.end(), c.texts.begin(), c.texts.end());
+        for (const auto& text : c.texts) texts.push_back(text == back ? back + new_path : text);
         expected_trace = joined(expected_trace, scoped("Rename", texts));
     }
     EXPECT_EQ(expected_trace, command_trace());
@@ -127,13 +129,80 @@ TEST_F(PluginTest, RenameKeepsTheFileAsideWhenItsPathIsTakenMeanwhile) {
     queue("create " + new_path, response(1));
     EXPECT_EQ(SCC_E_UNKNOWNERROR,
               m_scc.Rename(context, nullptr, old_path.c_str(), new_path.c_str()));
-    const std::string aside = new_path + ".nrw-aside";
+    const std::string aside = (fs::path(m_dir) / "~nrw0").string();
     EXPECT_EQ("mine", testsys::read_file(aside));
     EXPECT_EQ("made by the helper\n", testsys::read_file(new_path));
     const auto lines = command_trace();
     EXPECT_NE(lines.end(),
               std::find(lines.begin(), lines.end(),
                         line("Rename", "file that stood at the new path is kept as : " + aside)));
+}
+
+// After a rename the new path holds the host's bytes, whatever the helper left
+// there, and nothing stays aside; also for a path near the system's limit.
+TEST_F(PluginTest, RenamedFileHoldsTheHostsBytes) {
+    struct Case {
+        const char* name;
+        std::string host_bytes;
+        std::size_t path_length;  // 0: a short path
+        bool put_back;
+    };
+    const std::string helpers = "made by the helper\n";
+    const Case cases[] = {
+        {"helper leaves other bytes", "mine", 0, true},
+        {"helper leaves the same bytes", helpers, 0, false},
+        {"long path", "mine", 255, true},
+    };
+    LPVOID context = open_session();
+    int index = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::path folder = fs::path(m_dir) / ("c" + std::to_string(index++));
+        const std::size_t short_length = (folder / "new.c").string().size();
+        if (c.path_length > short_length)
+            folder /= std::string(c.path_length - short_length - 1, 'd');
+        fs::create_directories(folder);
+        const std::string old_path = (folder / "old.c").string();
+        const std::string new_path = (folder / "new.c").string();
+        if (c.path_length != 0) {
+            ASSERT_EQ(c.path_length, new_path.size());
+        }
+        testsys::write_file(new_path, c.host_bytes);
+        queue_reply(ok_response());
+        queue("create " + new_path, ok_response());
+        queue_reply(ok_response());
+
+        EXPECT_EQ(SCC_OK, m_scc.Rename(context, nullptr, old_path.c_str(), new_path.c_str()));
+        EXPECT_EQ(c.host_bytes, testsys::read_file(new_path));
+        EXPECT_EQ(std::vector<std::string>{"new.c"}, folder_entries(folder));
+    }
+}
+
+// Names the client library would refuse are refused before the disk is touched:
+// in the old path everywhere, in the new name where the system can hold one.
+TEST_F(PluginTest, RefusedRenameLeavesTheNewPathAsItWas) {
+    LPVOID context = open_session();
+    const fs::path folder = fs::path(m_dir) / "refused";
+    for (const bool in_new_name : {false, true}) {
+        for (const std::string marker : {"<>", "<response_end>", "<request_end>"}) {
+            SCOPED_TRACE(marker + (in_new_name ? " in the new name" : " in the old path"));
+            fs::create_directories(folder);
+            const std::string odd = (folder / ("a" + marker + "b.c")).string();
+            const std::string plain = (folder / "plain.c").string();
+            const std::string new_path = in_new_name ? odd : plain;
+            testsys::write_file(new_path, "mine");
+            if (!fs::exists(new_path)) continue;  // Windows cannot hold such a name
+            fs::permissions(new_path, fs::perms::owner_write, fs::perm_options::remove);
+            EXPECT_EQ(SCC_E_UNKNOWNERROR,
+                      m_scc.Rename(context, nullptr, (in_new_name ? plain : odd).c_str(),
+                                   new_path.c_str()));
+            EXPECT_EQ(fs::perms::none, fs::status(new_path).permissions() & fs::perms::owner_write);
+            EXPECT_EQ("mine", testsys::read_file(new_path));
+            EXPECT_EQ("", new_requests());
+            fs::permissions(new_path, fs::perms::owner_write, fs::perm_options::add);
+            fs::remove_all(folder);
+        }
+    }
 }
 
 TEST_F(PluginTest, WithoutAnOpenProjectRenameTouchesNothing) {

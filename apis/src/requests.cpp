@@ -164,7 +164,8 @@ std::unique_ptr<NRWAPIS_Request> NRWAPIS_RequestFactory::create_request(
 namespace nrwapis {
 
 bool is_safe_text(const char* value) {
-    return value == nullptr || !contains(value, "<request_end>");
+    return value == nullptr ||
+           (!contains(value, "<request_end>") && !contains(value, "<response_end>"));
 }
 
 bool are_safe_names(const char* const* names, int count) {

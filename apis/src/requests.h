@@ -108,8 +108,9 @@ class NRWAPIS_RequestFactory {
 
 namespace nrwapis {
 
-// Text values must not end the request early: a value holding "<request_end>"
-// could smuggle a second command. Null is allowed (the section is left out).
+// Text values must not end a message early: a value holding "<request_end>"
+// could smuggle a second command, and one holding "<response_end>" would cut the
+// answer of a helper that echoes it. Null is allowed (the section is left out).
 bool is_safe_text(const char* value);
 // A name in a name set must also not hold the "<>" separator, which would split it.
 bool are_safe_names(const char* const* names, int count);

@@ -138,7 +138,12 @@ typedef LPVOID LPCMDOPTS;
 #define SCC_MSG_ERROR 3
 #define SCC_MSG_STATUS 4
 
+/* A host may pass any int as a command: in C++ the enum takes every int value. */
+#ifdef __cplusplus
+enum SCCCOMMAND : int {
+#else
 enum SCCCOMMAND {
+#endif
     SCC_COMMAND_GET,
     SCC_COMMAND_CHECKOUT,
     SCC_COMMAND_CHECKIN,

@@ -25,7 +25,7 @@ constexpr const char* kRefusedHeader =
 }  // namespace
 
 void NRWScc_Impl::sendText(const char* text) const {
-    if (m_textOutProc != nullptr) m_textOutProc(text, kTextWarning);
+    if (const LPTEXTOUTPROC text_out = textOutProc()) text_out(text, kTextWarning);
 }
 
 SCCRTN NRWScc_Impl::Add(HWND hWnd, LONG nFiles, LPCSTR* lpFileNames, LPCSTR, LONG*, LPVOID) {

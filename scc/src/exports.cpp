@@ -1,8 +1,9 @@
 // The Source Code Control API entry points. Each either answers by itself or
 // hands its arguments to the provider object behind the host's context.
 #include <initializer_list>
+#include <map>
+#include <memory>
 #include <mutex>
-#include <set>
 
 #include "platform/system.h"
 #include "provider.h"
@@ -11,26 +12,35 @@
 namespace {
 
 // Providers handed to the host and not yet uninitialized. A context that is not
-// among them is refused instead of being called through.
+// among them is refused instead of being called through. A command holds its
+// provider for as long as it runs, so an uninitialize on another thread only
+// takes the entry away; the object goes with the last command that uses it.
 class LiveProviders {
   public:
-    void add(NRWScc_Base* provider) {
+    using Provider = std::shared_ptr<NRWScc_Base>;
+
+    void add(const Provider& provider) {
         std::lock_guard<std::mutex> guard(m_lock);
-        m_live.insert(provider);
+        m_live.emplace(provider.get(), provider);
     }
-    void remove(NRWScc_Base* provider) {
-        std::lock_guard<std::mutex> guard(m_lock);
-        m_live.erase(provider);
-    }
-    NRWScc_Base* find(LPVOID context) {
+    Provider find(LPVOID context) {
         std::lock_guard<std::mutex> guard(m_lock);
         const auto found = m_live.find(static_cast<NRWScc_Base*>(context));
-        return found != m_live.end() ? *found : nullptr;
+        return found != m_live.end() ? found->second : nullptr;
+    }
+    // Only one caller gets the provider; later calls with the context are refused.
+    Provider take(LPVOID context) {
+        std::lock_guard<std::mutex> guard(m_lock);
+        const auto found = m_live.find(static_cast<NRWScc_Base*>(context));
+        if (found == m_live.end()) return nullptr;
+        Provider provider = std::move(found->second);
+        m_live.erase(found);
+        return provider;
     }
 
   private:
     std::mutex m_lock;
-    std::set<NRWScc_Base*> m_live;
+    std::map<NRWScc_Base*, Provider> m_live;
 };
 
 LiveProviders& live_providers() {
@@ -42,15 +52,17 @@ LiveProviders& live_providers() {
 template <class Call>
 SCCRTN forward(LPVOID context, Call call) {
     try {
-        NRWScc_Base* provider = live_providers().find(context);
+        const LiveProviders::Provider provider = live_providers().find(context);
         return provider != nullptr ? call(*provider) : SCC_E_UNKNOWNERROR;
     } catch (...) {
         return SCC_E_UNKNOWNERROR;
     }
 }
 
+// A negative count is a broken host, not an empty list.
 bool sound_file_list(LONG count, LPCSTR* names) {
-    if (count <= 0) return true;
+    if (count < 0) return false;
+    if (count == 0) return true;
     if (names == nullptr) return false;
     for (LONG i = 0; i < count; ++i)
         if (names[i] == nullptr) return false;
@@ -89,17 +101,14 @@ SCCRTN SCC_CALL SccInitialize(LPVOID* ppContext, HWND hWnd, LPCSTR lpCallerName,
         // Nothing may call into a client library that is missing or incomplete:
         // the failure would end the host.
         if (!nrwscc::platform::bind_client_library()) return SCC_E_INITIALIZEFAILED;
-        NRWScc_Impl* provider = NRWScc_Impl::createProvider();
+        const LiveProviders::Provider provider(NRWScc_Impl::createProvider());
         if (provider == nullptr) return SCC_E_INITIALIZEFAILED;
         const SCCRTN result =
             provider->Initialize(hWnd, lpCallerName, lpSccName, lpSccCaps, lpAuxPathLabel,
                                  pnCheckoutCommentLen, pnCommentLen);
-        if (result < 0) {
-            delete provider;
-            return result;
-        }
+        if (result < 0) return result;
         live_providers().add(provider);
-        *ppContext = provider;
+        *ppContext = provider.get();
         return SCC_OK;
     } catch (...) {
         return SCC_E_INITIALIZEFAILED;
@@ -107,14 +116,12 @@ SCCRTN SCC_CALL SccInitialize(LPVOID* ppContext, HWND hWnd, LPCSTR lpCallerName,
 }
 
 SCCRTN SCC_CALL SccUninitialize(LPVOID pContext) {
-    return forward(pContext, [](NRWScc_Base& provider) {
-        const SCCRTN result = provider.UnInitialize();
-        if (result == SCC_OK) {
-            live_providers().remove(&provider);
-            delete &provider;
-        }
-        return result;
-    });
+    try {
+        const LiveProviders::Provider provider = live_providers().take(pContext);
+        return provider != nullptr ? provider->UnInitialize() : SCC_E_UNKNOWNERROR;
+    } catch (...) {
+        return SCC_E_UNKNOWNERROR;
+    }
 }
 
 SCCRTN SCC_CALL SccOpenProject(LPVOID pContext, HWND hWnd, LPSTR lpUser, LPSTR lpProjName,

@@ -1,5 +1,6 @@
 #include "provider.h"
 
+#include <algorithm>
 #include <clocale>
 #include <cstring>
 #include <new>
@@ -28,10 +29,13 @@ using namespace nrwscc;
 
 namespace {
 
+// The name and its terminator only: hosts size these buffers differently, and a
+// padded copy would run past a smaller one.
 void copy_provider_name(LPSTR buffer) {
     if (buffer == nullptr) return;
-    std::strncpy(buffer, kProviderName, kHostNameBuffer - 1);
-    buffer[kHostNameBuffer - 1] = '\0';
+    const std::size_t length = std::min(std::strlen(kProviderName), kHostNameBuffer - 1);
+    std::memcpy(buffer, kProviderName, length);
+    buffer[length] = '\0';
 }
 
 template <class T>
@@ -54,6 +58,16 @@ NRWScc_Impl::NRWScc_Impl() {
 }
 
 NRWScc_Impl::~NRWScc_Impl() = default;
+
+bool NRWScc_Impl::callerIs(const char* name) const {
+    std::lock_guard<std::mutex> guard(m_memberLock);
+    return m_callerName == name;
+}
+
+LPTEXTOUTPROC NRWScc_Impl::textOutProc() const {
+    std::lock_guard<std::mutex> guard(m_memberLock);
+    return m_textOutProc;
+}
 
 NRWScc_Impl* NRWScc_Impl::createProvider() {
     return new (std::nothrow) NRWScc_Impl;
@@ -79,7 +93,10 @@ SCCRTN NRWScc_Impl::Initialize(HWND, LPCSTR lpCallerName, LPSTR lpSccName, LPLON
             scope.writeTrace("Initialized the helper process");
         }
     }
-    m_callerName = caller;
+    {
+        std::lock_guard<std::mutex> guard(m_memberLock);
+        m_callerName = caller;
+    }
     copy_provider_name(lpSccName);
     store(lpSccCaps, kCapabilities);
     copy_provider_name(lpAuxPathLabel);
@@ -91,10 +108,13 @@ SCCRTN NRWScc_Impl::Initialize(HWND, LPCSTR lpCallerName, LPSTR lpSccName, LPLON
 SCCRTN NRWScc_Impl::UnInitialize() {
     Scope scope("UnInitialize");
     if (isProjectOpen()) CloseProject();
+    {
+        std::lock_guard<std::mutex> guard(m_memberLock);
+        m_callerName.clear();
+    }
     std::lock_guard<std::mutex> guard(g_stateLock);
     --refCount;
     scope.writeTrace("refCount : %d", static_cast<int>(refCount));
-    m_callerName.clear();
     if (refCount == 0 && g_session != nullptr) {
         scope.writeTrace("Killing the helper process");
         nrw_api_uninitialize(&g_session);
@@ -110,8 +130,11 @@ SCCRTN NRWScc_Impl::OpenProject(HWND, LPSTR, LPSTR lpProjName, LPCSTR lpLocalPro
     if (lpProjName != nullptr) scope.writeTrace("lpProjName : %s", lpProjName);
     if (lpLocalProjPath != nullptr) scope.writeTrace("lpLocalProjPath : %s", lpLocalProjPath);
     if (lpAuxProjPath != nullptr) scope.writeTrace("lpAuxProjPath : %s", lpAuxProjPath);
+    {
+        std::lock_guard<std::mutex> guard(m_memberLock);
+        m_textOutProc = lpTextOutProc;
+    }
     m_projState = 4;
-    m_textOutProc = lpTextOutProc;
     std::lock_guard<std::mutex> guard(g_stateLock);
     g_ideWindow = nullptr;
     return SCC_OK;
@@ -120,7 +143,10 @@ SCCRTN NRWScc_Impl::OpenProject(HWND, LPSTR, LPSTR lpProjName, LPCSTR lpLocalPro
 SCCRTN NRWScc_Impl::CloseProject() {
     Scope scope("CloseProject");
     if (!isProjectOpen()) return SCC_E_PROJNOTOPEN;
-    m_textOutProc = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(m_memberLock);
+        m_textOutProc = nullptr;
+    }
     m_projState = 0;
     return SCC_OK;
 }

@@ -1,7 +1,9 @@
 // The provider object behind the host's context pointer.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string>
 
 #include "scc_api.h"
@@ -88,7 +90,7 @@ class NRWScc_Impl : public NRWScc_Base {
     // Allocates and constructs a provider; null when memory runs out.
     static NRWScc_Impl* createProvider();
 
-    bool isProjectOpen() const { return m_projState != 0; }
+    bool isProjectOpen() const { return m_projState.load() != 0; }
 
     SCCRTN Initialize(HWND hWnd, LPCSTR lpCallerName, LPSTR lpSccName, LPLONG lpSccCaps,
                       LPSTR lpAuxPathLabel, LPLONG pnCheckoutCommentLen,
@@ -168,7 +170,13 @@ class NRWScc_Impl : public NRWScc_Base {
     SCCRTN classifyAndAdd(nrwscc::Scope& scope, HWND hWnd, LONG nFiles, LPCSTR* lpFileNames) const;
     void sendText(const char* text) const;
 
+    // A command may still run on another thread while the host ends the provider,
+    // so the members that ending changes are read and written under m_memberLock.
+    bool callerIs(const char* name) const;
+    LPTEXTOUTPROC textOutProc() const;
+
+    mutable std::mutex m_memberLock;
     std::string m_callerName;
     LPTEXTOUTPROC m_textOutProc = nullptr;
-    int32_t m_projState = 0;
+    std::atomic<int32_t> m_projState{0};
 };

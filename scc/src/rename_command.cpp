@@ -1,7 +1,15 @@
 // Rename: the helper restores the old file, whatever stands at the new path is
-// cleared away, the helper renames, and the new path is refreshed. The file that
-// stood at the new path is moved aside rather than deleted, and comes back if
-// the helper does not rename.
+// cleared away, the helper renames, and the new path is refreshed.
+//
+// A host may call before or after it moved the file itself. Before, nothing
+// stands at the new path yet: that is refused before anything is sent, so the
+// user's file at the old path is never restored over. After, the file at the
+// new path is the host's copy with the user's latest changes: it is moved aside
+// under a short name rather than deleted, comes back if the helper does not
+// rename, and wins over whatever the helper's rename left at the new path.
+#include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "nrwapis.h"
@@ -18,6 +26,7 @@ constexpr long kRestoreOptions = 4;
 constexpr long kRefreshOptions = 11;
 constexpr int kAsideAttempts = 100;
 constexpr const char* kKeptAside = "file that stood at the new path is kept as : %s";
+constexpr const char* kHostCopyBack = "the host's copy of the file is put back at : %s";
 
 // The part after the last backslash; the whole path when there is none.
 std::string file_name_of(const std::string& path) {
@@ -25,14 +34,41 @@ std::string file_name_of(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// Texts the client library refuses to send; checked first, so that a refused
+// rename changes nothing on disk.
+bool is_sendable(const std::string& name) {
+    for (const char* marker : {"<>", "<request_end>", "<response_end>"})
+        if (name.find(marker) != std::string::npos) return false;
+    return true;
+}
+
+// A free name in the same folder that is no longer than the file's own name
+// where that name allows it, so that a path near the system's limit can still
+// be moved aside.
+std::string aside_candidate(const std::string& path, int attempt) {
+    const std::size_t slash = path.find_last_of("\\/");
+    const std::size_t name_start = slash == std::string::npos ? 0 : slash + 1;
+    const std::size_t name_length = path.size() - name_start;
+    std::string name = "~nrw" + std::to_string(attempt);
+    if (name.size() > name_length) name = "~" + std::to_string(attempt);
+    return path.substr(0, name_start) + name;
+}
+
 // Moves the file to a free name beside it; `aside` receives that name.
 bool move_aside(const std::string& path, std::string& aside, std::uint32_t& error) {
     for (int attempt = 0; attempt < kAsideAttempts; ++attempt) {
-        aside = path + ".nrw-aside" + (attempt == 0 ? "" : "-" + std::to_string(attempt));
+        aside = aside_candidate(path, attempt);
         if (platform::move_file_no_replace(path.c_str(), aside.c_str(), error)) return true;
         if (error != platform::kAlreadyExists) return false;
     }
     return false;
+}
+
+bool same_contents(const std::string& first, const std::string& second) {
+    std::ifstream a(first, std::ios::binary), b(second, std::ios::binary);
+    if (!a || !b) return false;
+    return std::equal(std::istreambuf_iterator<char>(a), std::istreambuf_iterator<char>(),
+                      std::istreambuf_iterator<char>(b), std::istreambuf_iterator<char>());
 }
 
 void trace_removal_failure(Scope& scope, std::uint32_t error) {
@@ -51,9 +87,20 @@ void put_back(Scope& scope, const std::string& aside, const std::string& path) {
         scope.writeTrace(kKeptAside, aside.c_str());
 }
 
-void discard(Scope& scope, const std::string& aside) {
+// The helper renamed: the new path must hold the host's bytes. Whatever the
+// helper left there that differs gives way to them.
+void settle_after_rename(Scope& scope, const std::string& aside, const std::string& path) {
     std::uint32_t error = 0;
-    if (!platform::delete_file(aside.c_str(), error)) scope.writeTrace(kKeptAside, aside.c_str());
+    if (same_contents(aside, path)) {
+        if (!platform::delete_file(aside.c_str(), error))
+            scope.writeTrace(kKeptAside, aside.c_str());
+        return;
+    }
+    platform::set_normal_attributes(path.c_str(), error);
+    if (platform::replace_file(aside.c_str(), path.c_str(), error))
+        scope.writeTrace(kHostCopyBack, path.c_str());
+    else
+        scope.writeTrace(kKeptAside, aside.c_str());
 }
 
 }  // namespace
@@ -67,6 +114,17 @@ SCCRTN NRWScc_Impl::Rename(HWND hWnd, LPCSTR lpFileName, LPCSTR lpNewName) {
     const std::string new_name = file_name_of(new_path);
     scope.writeTrace("fname is : %s", new_name.c_str());
     resolveParentWindow(hWnd);
+
+    // Everything that can be refused is refused before the helper or the disk is touched.
+    if (!is_sendable(lpFileName) || !is_sendable(new_name)) return SCC_E_UNKNOWNERROR;
+    if (platform::attributes_error(lpNewName) != 0) {
+        scope.writeText("Setattribute  failed");
+        return SCC_E_UNKNOWNERROR;
+    }
+    if (platform::is_folder(lpNewName)) {
+        trace_removal_failure(scope, platform::kAccessDenied);
+        return SCC_E_UNKNOWNERROR;
+    }
 
     NRWAPIS_Session* session = current_session();
     LPCSTR old_files[] = {lpFileName};
@@ -87,7 +145,7 @@ SCCRTN NRWScc_Impl::Rename(HWND hWnd, LPCSTR lpFileName, LPCSTR lpNewName) {
     const int renamed =
         nrw_api_rename(session, hWnd, old_files, 1, new_names, 2, 0, nullptr, nullptr, nullptr);
     if (renamed == 0)
-        discard(scope, aside);
+        settle_after_rename(scope, aside, new_path);
     else
         put_back(scope, aside, new_path);
     if (renamed == 2) return SCC_I_OPERATIONCANCELED;

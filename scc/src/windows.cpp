@@ -31,7 +31,7 @@ bool NRWScc_Impl::findProcessWindow(HWND window, std::uint32_t* process_id) {
 }
 
 void NRWScc_Impl::resolveParentWindow(HWND& window) const {
-    if (m_callerName == kNoParentHost) {
+    if (callerIs(kNoParentHost)) {
         window = nullptr;
         return;
     }
@@ -43,7 +43,7 @@ void NRWScc_Impl::resolveParentWindow(HWND& window) const {
 }
 
 void NRWScc_Impl::raiseHostWindow(HWND window) const {
-    if (m_callerName != kRaiseWindowHost) return;
+    if (!callerIs(kRaiseWindowHost)) return;
     // Topmost and back lifts the window above every other normal window and
     // leaves it an ordinary one.
     platform::set_window_pos(window, kTopmost, kShowUnmovedUnsized);

@@ -36,7 +36,10 @@ std::uint32_t attributes_error(const char* path);
 bool set_normal_attributes(const char* path, std::uint32_t& error);
 // Moves a file to a name that must not exist yet; a folder is never moved.
 bool move_file_no_replace(const char* from, const char* to, std::uint32_t& error);
+// Moves a file over another one, or to a free name.
+bool replace_file(const char* from, const char* to, std::uint32_t& error);
 bool delete_file(const char* path, std::uint32_t& error);
+bool is_folder(const char* path);
 
 // A modal box with one OK button, owned by `owner` (none when null).
 void show_message_box(HWND owner, const wchar_t* text, const wchar_t* caption);

@@ -82,14 +82,24 @@ bool set_normal_attributes(const char* path, std::uint32_t& error) {
 }
 
 bool move_file_no_replace(const char* from, const char* to, std::uint32_t& error) {
-    struct stat info {};
-    if (stat(from, &info) == 0 && S_ISDIR(info.st_mode)) {
+    if (is_folder(from)) {
         error = kAccessDenied;
         return false;
     }
     if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return true;
     error = file_error(errno);
     return false;
+}
+
+bool replace_file(const char* from, const char* to, std::uint32_t& error) {
+    if (::rename(from, to) == 0) return true;
+    error = file_error(errno);
+    return false;
+}
+
+bool is_folder(const char* path) {
+    struct stat info {};
+    return stat(path, &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 bool delete_file(const char* path, std::uint32_t& error) {

@@ -136,8 +136,7 @@ bool set_normal_attributes(const char* path, std::uint32_t& error) {
 }
 
 bool move_file_no_replace(const char* from, const char* to, std::uint32_t& error) {
-    const DWORD attributes = GetFileAttributesA(from);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    if (is_folder(from)) {
         error = kAccessDenied;
         return false;
     }
@@ -145,6 +144,17 @@ bool move_file_no_replace(const char* from, const char* to, std::uint32_t& error
     error = GetLastError();
     if (error == ERROR_FILE_EXISTS) error = kAlreadyExists;
     return false;
+}
+
+bool replace_file(const char* from, const char* to, std::uint32_t& error) {
+    if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING)) return true;
+    error = GetLastError();
+    return false;
+}
+
+bool is_folder(const char* path) {
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 bool delete_file(const char* path, std::uint32_t& error) {

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Tells whether this machine runs 32-bit code, which 32-bit Wine needs. Some
+# machines execute 64-bit user code only: there every i386 program fails with
+# "Exec format error" (exit 126). Exit 0: it runs; 3: it cannot run here (the
+# reason on standard output); 1: the 32-bit loader is broken otherwise.
+# NRW_FORCE_NO_32BIT=1 answers 3 without asking, to try the other path.
+set -u
+loader=/usr/lib/wine/wine
+if [ "${NRW_FORCE_NO_32BIT:-0}" = 1 ]; then
+  echo "32-bit code is switched off for this run (NRW_FORCE_NO_32BIT=1)"
+  exit 3
+fi
+output=$("$loader" --version 2>&1)
+status=$?
+[ $status -eq 0 ] && exit 0
+if [ $status -eq 126 ] && grep -q 'Exec format error' <<<"$output"; then
+  echo "this machine runs no 32-bit code ($loader: Exec format error)"
+  exit 3
+fi
+echo "runs-32bit: $loader --version failed with exit $status: $output" >&2
+exit 1
