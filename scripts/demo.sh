@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds the Windows DLLs and drives them under Wine the way an IDE does: a
 # command-line host loads the plug-in by full path and runs a whole session
-# against the stand-in helper, and the trace file is shown. Then the packaged
-# product is installed into a fresh Wine prefix, registered, used from the shell
-# through the default provider, and unregistered again.
+# against the stand-in helper, and the trace file is shown. Then the installer
+# puts the product into a Norrow Navigator folder of a fresh Wine prefix (the
+# stand-in plays the navigator), registers it as the default, checks its health,
+# uses it from the shell through the default provider and removes it again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -43,25 +44,27 @@ echo "== trace file"
 cat "$work"/trace/*.txt | tr -d '\r'
 unset CRVN_NRWAPIS_TRACE_DIR NRWH_LOG_DIR
 
-echo "== the package, installed into a fresh Wine prefix"
-bash scripts/check-package.sh build/$arch
-mkdir -p "$work/install"
-package=$(ls "$PWD"/build/$arch/package/*.zip)
-cmake -E chdir "$work/install" cmake -E tar xf "$package"
-installed=$(ls -d "$work"/install/nrw-bridge-*)
+echo "== the installer, into a Norrow Navigator folder in a fresh Wine prefix"
+msi=$(bash scripts/build-msi.sh build/$arch | sed -n 's/^build-msi: //p')
+navigator="$work/prefix/drive_c/Program Files/Norrow Navigator"
+tools='C:\Program Files\Norrow Navigator\nrwapis'
 cat > "$work/session.sh" <<SESSION
 set -u
 run() { echo "> \$*"; bash cmake/wine-run.sh '$work/prefix' - "\$@"; echo "  (exit \$?)"; }
 registry() { for key in SourceCodeControlProvider Corvane; do
   bash cmake/wine-run.sh '$work/prefix' - reg query "HKLM\\\\Software\\\\\$key" /s 2>/dev/null | tr -d '\r'; done; }
-run '$installed/nrwhost.exe' --help >/dev/null
+bash cmake/wine-run.sh '$work/prefix' - cmd /c exit
+# The user's Navigator, played here by the stand-in helper (never shipped).
+mkdir -p '$navigator'
+cp build/$arch/stage/nrwnavigator.exe '$navigator/'
 registry > '$work/registry.before'
-run '$installed/nrwregister.exe' install --default
-run '$installed/nrwregister.exe' list
-run '$installed/nrwhost.exe' info
-run '$installed/nrwhost.exe' --project '$project' status '$project\\main.c' '$project\\helpers.c' '$project\\notes.txt'
-run '$installed/nrwregister.exe' uninstall
-run '$installed/nrwregister.exe' list
+run msiexec /i '$(windows_path "$msi")' /qn 'NAVIGATORDIR=C:\Program Files\Norrow Navigator' DEFAULTPROVIDER=1
+run '$tools\\nrwregister.exe' list
+run '$tools\\nrwregister.exe' check
+run '$tools\\nrwhost.exe' info
+run '$tools\\nrwhost.exe' --project '$project' status '$project\\main.c' '$project\\helpers.c' '$project\\notes.txt'
+run msiexec /x '$(windows_path "$msi")' /qn
+echo "left in the Navigator's folder: \$(ls '$navigator')"
 registry > '$work/registry.after'
 if cmp -s '$work/registry.before' '$work/registry.after'; then
   echo "registry: as it was before the install"

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ googletest libgtest-dev libgmock-dev libbenchmark-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine32:i386 wine64 xvfb xauth
-  clang libclang-rt-14-dev clang-format
+  clang libclang-rt-14-dev clang-format wixl msitools
 )
 
 missing=()

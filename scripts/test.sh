@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds every target and runs every suite this machine can run: native (with
-# sanitizers), the Windows DLLs under Wine inside a virtual X display, and the
-# fuzz targets. A machine that runs no 32-bit code builds and checks the 32-bit
+# sanitizers), the Windows DLLs under Wine inside a virtual X display, the
+# packages (ZIP and MSI, the MSI installed under Wine), and the fuzz targets. A machine that runs no 32-bit code builds and checks the 32-bit
 # DLLs but cannot run them; that suite is then reported as skipped, never passed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -27,12 +27,14 @@ for windows in win32 win64; do
   cmake --build --preset "$windows"
   bash scripts/check-dlls.sh "build/$windows"
   bash scripts/check-package.sh "build/$windows"
+  bash scripts/check-msi.sh "build/$windows"
   if [ "$windows" = win32 ] && [ $runs_32bit = no ]; then
-    skipped+=("win32 Wine suite: SKIPPED, not run and not passed: $reason")
+    skipped+=("win32 Wine suite and x86 installer under Wine: SKIPPED, not run and not passed: $reason")
     echo "test: ${skipped[-1]}"
     continue
   fi
   xvfb-run -a bash scripts/ctest-wine.sh "build/$windows"
+  xvfb-run -a bash scripts/test-msi.sh "build/$windows"
 done
 
 # The decoder and the framing reader under libFuzzer: the seed corpus, then a few seconds each.

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -88,7 +89,9 @@ class ToolTest : public testsys::HelperEnvironmentTest {
     static fs::path stage() {
         return fs::path(testsys::own_executable()).parent_path().parent_path() / "stage";
     }
-    static std::string register_tool() { return (stage() / "nrwregister.exe").string(); }
+    static std::string register_tool() {
+        return (stage() / "nrwapis" / "nrwregister.exe").string();
+    }
     static std::string host_tool() {
         return (stage().parent_path() / "tools" / "nrwhost.exe").string();
     }
@@ -145,15 +148,95 @@ TEST_F(ToolTest, ABrokenInstallationIsNeverRegistered) {
     const auto before = snapshot();
     const fs::path root = fs::path(m_dir) / "broken";
     fs::create_directories(root / "nrwapis");
-    fs::copy_file(register_tool(), root / "nrwregister.exe");
+    const std::string tool = (root / "nrwapis" / "nrwregister.exe").string();
+    fs::copy_file(register_tool(), tool);
     testsys::write_file((root / "nrwapis" / "libnrwscc.dll").string(), "not a library");
-    EXPECT_EQ(2, run((root / "nrwregister.exe").string(), {"install", "--default"}));
+    EXPECT_EQ(2, run(tool, {"install", "--default"}));
     EXPECT_NE(std::string::npos, m_output.find("is not a usable plug-in")) << m_output;
     // A plug-in whose client library is missing is broken too.
     fs::copy_file(stage() / "nrwapis" / "libnrwscc.dll", root / "nrwapis" / "libnrwscc.dll",
                   fs::copy_options::overwrite_existing);
-    EXPECT_EQ(2, run((root / "nrwregister.exe").string(), {"install"}));
+    EXPECT_EQ(2, run(tool, {"install"}));
     EXPECT_EQ(before, snapshot());
+}
+
+// Another product's entry under our display name survives our install and uninstall.
+TEST_F(ToolTest, AForeignEntryUnderOurNameComesBack) {
+    const std::string name = "Corvane Norrow Navigator";
+    const std::string foreign = "SOFTWARE\\OtherVendor\\Lookalike";
+    set_string(kInstalled, name, foreign);
+    const auto before = snapshot();
+    ASSERT_EQ(0, run(register_tool(), {"install"})) << m_output;
+    EXPECT_EQ(kOurs, get_string(kInstalled, name));
+    ASSERT_EQ(0, run(register_tool(), {"install"})) << m_output;
+    ASSERT_EQ(0, run(register_tool(), {"uninstall"})) << m_output;
+    EXPECT_EQ(before, snapshot());
+    // Taken over again after our install: not ours to delete.
+    ASSERT_EQ(0, run(register_tool(), {"install"})) << m_output;
+    set_string(kInstalled, name, foreign + "2");
+    ASSERT_EQ(0, run(register_tool(), {"uninstall"})) << m_output;
+    EXPECT_EQ(foreign + "2", get_string(kInstalled, name));
+    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kInstalled.c_str(), name.c_str());
+}
+
+// The health check names each fault made on purpose, and passes a sound install.
+TEST_F(ToolTest, HealthCheckFindsWhatKeepsIdesFromTheProvider) {
+    const fs::path lone = fs::path(m_dir) / "lone";
+    fs::create_directories(lone);
+    fs::copy_file(stage() / "nrwapis" / "libnrwscc.dll", lone / "libnrwscc.dll");
+    // The headers of a library of the other architecture, and nothing else.
+    std::string foreign_image(0x200, '\0');
+    foreign_image[0] = 'M', foreign_image[1] = 'Z', foreign_image[0x3C] = 0x40;
+    foreign_image.replace(0x40, 4, std::string("PE\0\0", 4));
+    const bool own_is_64 = sizeof(void*) == 8;
+    foreign_image[0x44] = own_is_64 ? '\x4c' : '\x64';
+    foreign_image[0x45] = own_is_64 ? '\x01' : '\x86';
+    testsys::write_file((lone / "other.dll").string(), foreign_image);
+    const struct {
+        const char* name;
+        std::function<void()> fault;
+        const char* finding;
+    } cases[] = {
+        {"healthy", [] {}, nullptr},
+        {"not registered", [&] { run(register_tool(), {"uninstall"}); }, "is not registered"},
+        {"plug-in gone", [&] { set_string(kOurs, "SCCServerPath", (lone / "gone.dll").string()); },
+         "does not exist"},
+        {"other architecture",
+         [&] { set_string(kOurs, "SCCServerPath", (lone / "other.dll").string()); },
+         "IDEs cannot load it"},
+        {"no client library",
+         [&] { set_string(kOurs, "SCCServerPath", (lone / "libnrwscc.dll").string()); },
+         "libnrwapis.dll is missing"},
+        {"no navigator",
+         [&] { set_string(kOurs, "SCCServerPath", (lone / "libnrwscc.dll").string()); },
+         "the plug-in has no navigator"},
+        {"not listed",
+         [&] {
+             RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kInstalled.c_str(), "Corvane Norrow Navigator");
+         },
+         "not listed under InstalledSCCProviders"},
+        {"default gone", [&] { set_string(kScc, "ProviderRegKey", "SOFTWARE\\OtherVendor\\Gone"); },
+         "which does not exist"},
+        {"trace folder gone",
+         [&] { testsys::set_env("CRVN_NRWAPIS_TRACE_DIR", m_dir + "\\no-such-folder"); },
+         "not a writable folder"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_EQ(0, run(register_tool(), {"install", "--default"})) << m_output;
+        c.fault();
+        const int status = run(register_tool(), {"check"});
+        if (c.finding == nullptr) {
+            EXPECT_EQ(0, status) << m_output;
+            EXPECT_EQ(std::string::npos, m_output.find("PROBLEM")) << m_output;
+        } else {
+            EXPECT_EQ(1, status) << m_output;
+            EXPECT_NE(std::string::npos, m_output.find(c.finding)) << m_output;
+        }
+        testsys::set_env("CRVN_NRWAPIS_TRACE_DIR", "");
+        run(register_tool(), {"uninstall"});
+    }
+    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kScc.c_str(), "ProviderRegKey");
 }
 
 TEST_F(ToolTest, HostRunsCommandsThroughTheDefaultProviderAndReportsResults) {

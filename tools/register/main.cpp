@@ -9,31 +9,28 @@
 #include <string>
 #include <vector>
 
+#include "check.h"
 #include "plugin_loader.h"
+#include "provider_keys.h"
 #include "registry.h"
 
-namespace {
+using namespace nrwreg;
 
-constexpr const char* kProviderName = "Corvane Norrow Navigator";
-constexpr const char* kProviderKey = "SOFTWARE\\Corvane\\NorrowNavigator";
-constexpr const char* kVendorKey = "SOFTWARE\\Corvane";
-constexpr const char* kSccKey = "SOFTWARE\\SourceCodeControlProvider";
-constexpr const char* kInstalledKey = "SOFTWARE\\SourceCodeControlProvider\\InstalledSCCProviders";
-constexpr const char* kDefault = "ProviderRegKey";
-// The default before ours, kept in our own key; empty when there was none.
-constexpr const char* kPreviousDefault = "PreviousProviderRegKey";
-constexpr LONG kApiVersion = 0x00010003;
+namespace {
 
 enum Exit { kDone = 0, kUsage = 1, kBrokenInstallation = 2, kRegistryFailed = 3 };
 
 const char kUsageText[] =
     "usage: nrwregister COMMAND\n"
-    "  install [--default]  register the plug-in of this installation (nrwapis\\libnrwscc.dll)\n"
-    "                       with the machine; --default also makes it the default provider\n"
+    "  install [--default]  register the plug-in beside this tool (libnrwscc.dll) with the\n"
+    "                       machine; --default also makes it the default provider\n"
     "  uninstall            remove what install wrote; a default provider set before comes back\n"
     "  list                 show the registered providers, their plug-ins and the default\n"
-    "Writing needs administrator rights. Exit status: 0 done, 1 usage, 2 broken installation,\n"
-    "3 the registry could not be changed (nothing is left half-written).\n";
+    "  check                look for what keeps IDEs from listing or loading the provider, in\n"
+    "                       both registry views; one line per finding, each problem with its fix\n"
+    "Writing needs administrator rights. Exit status: 0 done (check: healthy), 1 usage (check:\n"
+    "a problem was found), 2 broken installation, 3 the registry could not be changed (nothing\n"
+    "is left half-written).\n";
 
 std::string installation_folder() {
     char path[MAX_PATH];
@@ -42,8 +39,9 @@ std::string installation_folder() {
     return folder.substr(0, folder.find_last_of('\\'));
 }
 
+// The tools live beside the plug-in, in the nrwapis folder of the Navigator.
 std::string plugin_path() {
-    return installation_folder() + "\\nrwapis\\libnrwscc.dll";
+    return installation_folder() + "\\" + kPluginFile;
 }
 
 // A broken installation is never registered: the plug-in must load with the whole
@@ -90,7 +88,11 @@ int install(bool make_default) {
     }
     reg::Journal journal;
     LONG status = journal.set_string(kProviderKey, "SCCServerName", kProviderName);
-    if (status == ERROR_SUCCESS) status = journal.set_string(kProviderKey, "SCCServerPath", plugin);
+    if (status == ERROR_SUCCESS) status = journal.set_string(kProviderKey, kServerPath, plugin);
+    // Another product's entry under our display name is kept to be put back.
+    const auto listed = reg::read_string(kInstalledKey, kProviderName);
+    if (status == ERROR_SUCCESS && listed && *listed != kProviderKey)
+        status = journal.set_string(kProviderKey, kPreviousListing, *listed);
     if (status == ERROR_SUCCESS)
         status = journal.set_string(kInstalledKey, kProviderName, kProviderKey);
     const auto current = reg::read_string(kSccKey, kDefault);
@@ -115,9 +117,16 @@ int uninstall() {
         status = previous.empty() ? journal.delete_value(kSccKey, kDefault)
                                   : journal.set_string(kSccKey, kDefault, previous);
     }
-    for (const char* name : {"SCCServerName", "SCCServerPath", kPreviousDefault})
+    // Our display name is given back to what held it before, and an entry that
+    // names another key is not ours to delete.
+    if (status == ERROR_SUCCESS &&
+        reg::read_string(kInstalledKey, kProviderName).value_or("") == kProviderKey) {
+        const std::string previous = reg::read_string(kProviderKey, kPreviousListing).value_or("");
+        status = previous.empty() ? journal.delete_value(kInstalledKey, kProviderName)
+                                  : journal.set_string(kInstalledKey, kProviderName, previous);
+    }
+    for (const char* name : {"SCCServerName", kServerPath, kPreviousDefault, kPreviousListing})
         if (status == ERROR_SUCCESS) status = journal.delete_value(kProviderKey, name);
-    if (status == ERROR_SUCCESS) status = journal.delete_value(kInstalledKey, kProviderName);
     for (const char* key : {kProviderKey, kVendorKey, kInstalledKey, kSccKey})
         if (status == ERROR_SUCCESS) status = journal.delete_key_if_empty(key);
     if (status != ERROR_SUCCESS) return registry_failed("uninstall", status);
@@ -131,7 +140,7 @@ int list() {
     const std::string default_key = reg::read_string(kSccKey, kDefault).value_or("");
     if (providers.empty()) std::printf("no Source Code Control providers are registered\n");
     for (const auto& [name, key] : providers) {
-        const std::string path = reg::read_string(key, "SCCServerPath").value_or("");
+        const std::string path = reg::read_string(key, kServerPath).value_or("");
         const bool exists =
             !path.empty() && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
         std::printf("%s %s\n    key  HKLM\\%s\n    path %s (%s)\n", key == default_key ? "*" : " ",
@@ -155,6 +164,7 @@ int main(int argc, char** argv) {
         return install(args.size() == 2);
     if (args.size() == 1 && args[0] == "uninstall") return uninstall();
     if (args.size() == 1 && args[0] == "list") return list();
+    if (args.size() == 1 && args[0] == "check") return nrwreg::check(plugin_path()) ? kDone : 1;
     std::fprintf(stderr, "%s", kUsageText);
     return kUsage;
 }

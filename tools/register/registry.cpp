@@ -2,10 +2,11 @@
 
 namespace reg {
 
+const REGSAM kOwnView = sizeof(void*) == 8 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+
 namespace {
 
-// The registry view that hosts of the plug-in's own bitness read.
-constexpr REGSAM kView = sizeof(void*) == 8 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+const REGSAM kView = kOwnView;
 
 class Key {
   public:
@@ -15,8 +16,8 @@ class Key {
     }
     Key(const Key&) = delete;
     Key& operator=(const Key&) = delete;
-    LONG open(const std::string& path, REGSAM access) {
-        return RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, access | kView, &m_key);
+    LONG open(const std::string& path, REGSAM access, REGSAM view = kView) {
+        return RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, access | view, &m_key);
     }
     LONG create(const std::string& path, bool& created) {
         DWORD disposition = 0;
@@ -37,9 +38,10 @@ struct RawValue {
     std::vector<BYTE> data;
 };
 
-std::optional<RawValue> read_raw(const std::string& key, const std::string& name) {
+std::optional<RawValue> read_raw(const std::string& key, const std::string& name,
+                                 REGSAM view = kView) {
     Key opened;
-    if (opened.open(key, KEY_READ) != ERROR_SUCCESS) return std::nullopt;
+    if (opened.open(key, KEY_READ, view) != ERROR_SUCCESS) return std::nullopt;
     DWORD type = 0, size = 0;
     if (RegQueryValueExA(opened.get(), name.c_str(), nullptr, &type, nullptr, &size) !=
         ERROR_SUCCESS)
@@ -81,31 +83,32 @@ std::string parent_of(const std::string& key) {
 
 }  // namespace
 
-std::optional<std::string> read_string(const std::string& key, const std::string& name) {
-    const auto value = read_raw(key, name);
+std::optional<std::string> read_string(const std::string& key, const std::string& name,
+                                       REGSAM view) {
+    const auto value = read_raw(key, name, view);
     if (!value || (value->type != REG_SZ && value->type != REG_EXPAND_SZ)) return std::nullopt;
     return as_string(*value);
 }
 
-std::map<std::string, std::string> read_strings(const std::string& key) {
+std::map<std::string, std::string> read_strings(const std::string& key, REGSAM view) {
     std::map<std::string, std::string> values;
     Key opened;
-    if (opened.open(key, KEY_READ) != ERROR_SUCCESS) return values;
+    if (opened.open(key, KEY_READ, view) != ERROR_SUCCESS) return values;
     for (DWORD index = 0;; ++index) {
         char name[256];
         DWORD length = sizeof(name);
         if (RegEnumValueA(opened.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
             ERROR_SUCCESS)
             break;
-        if (const auto text = read_string(key, std::string(name, length)))
+        if (const auto text = read_string(key, std::string(name, length), view))
             values[std::string(name, length)] = *text;
     }
     return values;
 }
 
-bool key_exists(const std::string& key) {
+bool key_exists(const std::string& key, REGSAM view) {
     Key opened;
-    return opened.open(key, KEY_READ) == ERROR_SUCCESS;
+    return opened.open(key, KEY_READ, view) == ERROR_SUCCESS;
 }
 
 Journal::~Journal() {

@@ -13,11 +13,16 @@
 
 namespace reg {
 
+// The view that hosts of the plug-in's own bitness read; the health check also
+// reads the other one (KEY_WOW64_32KEY, KEY_WOW64_64KEY).
+extern const REGSAM kOwnView;
+
 // A string value as found; nothing when the value or its key is missing.
-std::optional<std::string> read_string(const std::string& key, const std::string& name);
+std::optional<std::string> read_string(const std::string& key, const std::string& name,
+                                       REGSAM view = kOwnView);
 // The string values of a key, by name.
-std::map<std::string, std::string> read_strings(const std::string& key);
-bool key_exists(const std::string& key);
+std::map<std::string, std::string> read_strings(const std::string& key, REGSAM view = kOwnView);
+bool key_exists(const std::string& key, REGSAM view = kOwnView);
 
 // Changes to the registry, each remembered with what it replaced, so that all of
 // them can be undone when a later one fails.

@@ -1,0 +1,145 @@
+#!/usr/bin/env bash
+# The Windows Installer package as an administrator deploys it, under Wine in a
+# fresh prefix, with a stand-in navigator in a Navigator folder whose name has
+# spaces: refused installs, install with and without the default, the provider
+# used through the default, repair, the same version twice, upgrade and downgrade,
+# a failing registration rolled back, and uninstall back to the registry as it was.
+#   test-msi.sh BUILD_DIR     (win64, or win32 where 32-bit code runs)
+set -uo pipefail
+build="$1"
+here="$(cd "$(dirname "$0")/.." && pwd)"
+preset="$(basename "$build")"
+export NRW_WINEARCH="$preset"
+prefix="$(cd "$build" && pwd)/msi-prefix"
+work=$(mktemp -d)
+trap 'WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1; rm -rf "$work"' EXIT
+rm -rf "$prefix" "$prefix.lock"
+
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+bash "$here/scripts/build-msi.sh" "$build" "$version" "$work" >/dev/null || exit 1
+bash "$here/scripts/build-msi.sh" "$build" 0.9.0 "$work" >/dev/null || exit 1
+current=$(ls "$work"/nrw-bridge-"$version"-*.msi)
+older=$(ls "$work"/nrw-bridge-0.9.0-*.msi)
+win() { printf 'Z:%s' "$1" | tr / '\\'; }
+
+run() { bash "$here/cmake/wine-run.sh" "$prefix" - "$@"; }
+# msiexec's status as a shell sees it: 1603 -> 67, 1627 -> 91.
+msi() { run msiexec "$@" /qn >>"$work/msiexec.out" 2>&1; echo $?; }
+
+run cmd /c exit || exit 1
+navigator_win='C:\Program Files\Norrow Navigator'
+navigator="$prefix/drive_c/Program Files/Norrow Navigator"
+mkdir -p "$navigator" "$prefix/drive_c/Program Files/No Navigator Here"
+cp "$build/stage/nrwnavigator.exe" "$navigator/"
+navigator_sum=$(md5sum <"$navigator/nrwnavigator.exe")
+tools="$navigator_win\\nrwapis"
+
+# Our keys in both views and the installed-programs entries that name us.
+snapshot() {
+  local view key
+  for view in 32 64; do
+    for key in 'HKLM\Software\SourceCodeControlProvider' 'HKLM\Software\Corvane'; do
+      run reg query "$key" /s /reg:$view 2>/dev/null | tr -d '\r'
+    done
+    run reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:$view \
+      2>/dev/null | tr -d '\r' | grep -A1 'Norrow Navigator IDE bridge'
+  done
+}
+reg_value() { # key name
+  run reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_SZ *//p"
+}
+installed_version() {
+  run reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null |
+    tr -d '\r' | awk '/^HKEY/ {ours=0} /DisplayName.*Norrow Navigator IDE bridge/ {ours=1}
+      ours && /DisplayVersion/ {print $3}'
+}
+files_present() { [ -f "$navigator/nrwapis/libnrwscc.dll" ] && [ -f "$navigator/nrwapis/libnrwapis.dll" ] &&
+  [ -f "$navigator/nrwapis/nrwregister.exe" ] && [ -f "$navigator/nrwapis/nrwhost.exe" ] &&
+  [ -f "$navigator/nrwapis/nrw-bridge-guide.txt" ]; }
+navigator_untouched() { [ "$(md5sum <"$navigator/nrwnavigator.exe")" = "$navigator_sum" ] &&
+  [ "$(ls -A "$navigator")" = "nrwnavigator.exe" ]; }
+default_provider() { reg_value 'HKLM\Software\SourceCodeControlProvider' ProviderRegKey; }
+ours='SOFTWARE\Corvane\NorrowNavigator'
+
+passed=0 failed=0
+expect() { # description, then a command that must succeed
+  local what="$1"
+  shift
+  if "$@"; then
+    passed=$((passed + 1)); echo "ok   $what"
+  else
+    failed=$((failed + 1)); echo "FAIL $what"
+  fi
+}
+same() { [ "$1" = "$2" ] || { diff <(echo "$1") <(echo "$2") | head -20; false; }; }
+
+echo "== a failing registration is rolled back"
+run "$(win "$PWD/$build/tests/volatile_key.exe")" 'SOFTWARE\SourceCodeControlProvider'
+before=$(snapshot)
+status=$(msi /i "$(win "$current")" "NAVIGATORDIR=$navigator_win" DEFAULTPROVIDER=1)
+expect "install fails (status $status)" test "$status" != 0
+expect "no file is left" navigator_untouched
+expect "the registry is as before" same "$before" "$(snapshot)"
+run reg delete 'HKLM\Software\SourceCodeControlProvider' /f >/dev/null 2>&1
+
+echo "== refused without a navigator"
+before=$(snapshot)
+expect "without NAVIGATORDIR: 1603" test "$(msi /i "$(win "$current")")" = 67
+expect "a folder without nrwnavigator.exe: 1603" \
+  test "$(msi /i "$(win "$current")" 'NAVIGATORDIR=C:\Program Files\No Navigator Here')" = 67
+expect "nothing is written" navigator_untouched
+expect "the registry is as before" same "$before" "$(snapshot)"
+
+echo "== another provider is the default; install without taking it"
+run reg add 'HKLM\Software\SourceCodeControlProvider\InstalledSCCProviders' /v 'Other Provider' \
+  /d 'SOFTWARE\OtherVendor\Other' /f >/dev/null
+run reg add 'HKLM\Software\OtherVendor\Other' /v SCCServerPath /d 'C:\other.dll' /f >/dev/null
+run reg add 'HKLM\Software\SourceCodeControlProvider' /v ProviderRegKey \
+  /d 'SOFTWARE\OtherVendor\Other' /f >/dev/null
+before=$(snapshot)
+expect "silent install" test "$(msi /i "$(win "$current")" "NAVIGATORDIR=$navigator_win")" = 0
+expect "the files are in the Navigator's nrwapis folder" files_present
+expect "listed as a provider" same "$ours" \
+  "$(reg_value 'HKLM\Software\SourceCodeControlProvider\InstalledSCCProviders' 'Corvane Norrow Navigator')"
+expect "the other default stays" same 'SOFTWARE\OtherVendor\Other' "$(default_provider)"
+expect "installed programs list version $version" same "$version" "$(installed_version)"
+expect "the health check passes" run "$tools\\nrwregister.exe" check >"$work/check.out"
+expect "uninstall" test "$(msi /x "$(win "$current")")" = 0
+expect "the registry is as before" same "$before" "$(snapshot)"
+expect "the navigator is untouched" navigator_untouched
+
+echo "== install as the default, use, repair, install again"
+expect "silent install with DEFAULTPROVIDER=1" \
+  test "$(msi /i "$(win "$current")" "NAVIGATORDIR=$navigator_win" DEFAULTPROVIDER=1)" = 0
+expect "the default provider is ours" same "$ours" "$(default_provider)"
+mkdir -p "$prefix/drive_c/project"
+echo "int main;" >"$prefix/drive_c/project/main.c"
+answer=$(run "$tools\\nrwhost.exe" --project 'C:\project' status 'C:\project\main.c' | tr -d '\r')
+expect "the host's status through the default provider: '$answer'" \
+  grep -q 'C:\\project\\main.c$' <<<"$answer"
+installed=$(snapshot)
+rm "$navigator/nrwapis/libnrwapis.dll"
+expect "repair" test "$(msi /i "$(win "$current")" REINSTALL=ALL REINSTALLMODE=omus)" = 0
+expect "repair put the deleted library back" files_present
+expect "the same version again" \
+  test "$(msi /i "$(win "$current")" "NAVIGATORDIR=$navigator_win" DEFAULTPROVIDER=1)" = 0
+expect "the registry is as installed" same "$installed" "$(snapshot)"
+expect "uninstall" test "$(msi /x "$(win "$current")")" = 0
+expect "the other default is back, the registry as before" same "$before" "$(snapshot)"
+expect "the navigator is untouched" navigator_untouched
+
+echo "== upgrade from 0.9.0 in place, downgrade refused"
+expect "install 0.9.0 as the default" \
+  test "$(msi /i "$(win "$older")" "NAVIGATORDIR=$navigator_win" DEFAULTPROVIDER=1)" = 0
+expect "upgrade to $version, the folder remembered" test "$(msi /i "$(win "$current")")" = 0
+expect "installed programs list $version only" same "$version" "$(installed_version)"
+expect "still the default provider" same "$ours" "$(default_provider)"
+expect "the files are in place" files_present
+expect "0.9.0 over $version is refused" test "$(msi /i "$(win "$older")")" != 0
+expect "$version stays" same "$version" "$(installed_version)"
+expect "uninstall" test "$(msi /x "$(win "$current")")" = 0
+expect "the registry is as before" same "$before" "$(snapshot)"
+expect "the navigator is untouched" navigator_untouched
+
+echo "installer: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,29 @@
+// Makes a registry key that lives only until the machine restarts. Windows lets
+// no lasting key be made below it, which the installer tests use to make the
+// provider's registration fail on purpose.
+//   volatile_key KEY   (below HKEY_LOCAL_MACHINE, in this program's view)
+#include <windows.h>
+
+#include <cstdio>
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: volatile_key KEY\n");
+        return 2;
+    }
+    HKEY key = nullptr;
+    DWORD disposition = 0;
+    const LONG status =
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, argv[1], 0, nullptr, REG_OPTION_VOLATILE, KEY_WRITE,
+                        nullptr, &key, &disposition);
+    if (status != ERROR_SUCCESS) {
+        std::fprintf(stderr, "volatile_key: cannot make %s: error %ld\n", argv[1], status);
+        return 1;
+    }
+    RegCloseKey(key);
+    if (disposition != REG_CREATED_NEW_KEY) {
+        std::fprintf(stderr, "volatile_key: %s exists already and stays as it is\n", argv[1]);
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,212 @@
+#include "check.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "pe_image.h"
+#include "plugin_loader.h"
+#include "provider_keys.h"
+#include "registry.h"
+#include "scc_export_names.h"
+
+namespace nrwreg {
+
+namespace {
+
+class Findings {
+  public:
+    void ok(const std::string& what) { std::printf("ok       %s\n", what.c_str()); }
+    void note(const std::string& what) { std::printf("note     %s\n", what.c_str()); }
+    void problem(const std::string& what, const std::string& fix) {
+        std::printf("PROBLEM  %s -- fix: %s\n", what.c_str(), fix.c_str());
+        ++m_problems;
+    }
+    bool healthy() const { return m_problems == 0; }
+
+  private:
+    int m_problems = 0;
+};
+
+struct View {
+    REGSAM flag;
+    int bits;
+    std::uint16_t machine;
+    std::string name() const { return std::to_string(bits) + "-bit view"; }
+};
+
+const int kOwnBits = sizeof(void*) * 8;
+const std::uint16_t kOwnMachine = kOwnBits == 64 ? pe::kMachineAmd64 : pe::kMachineI386;
+
+bool file_exists(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+std::string folder_of(const std::string& path) {
+    const std::size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+bool read_image_file(const std::string& path, pe::Image& image) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return in.good() || in.eof() ? pe::read_image(bytes, image) : false;
+}
+
+// A 32-bit tool on 32-bit Windows sees one registry only.
+std::vector<View> registry_views() {
+    BOOL wow64 = FALSE;
+    const bool two = kOwnBits == 64 || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
+    std::vector<View> views = {{KEY_WOW64_32KEY, 32, pe::kMachineI386}};
+    if (two) views.push_back({KEY_WOW64_64KEY, 64, pe::kMachineAmd64});
+    return views;
+}
+
+void check_exports(Findings& out, const std::string& plugin, const pe::Image& image) {
+    std::vector<std::string> missing;
+    if (image.machine == kOwnMachine) {
+        // The same architecture as this tool: load it as an IDE would.
+        host::SccExports exports;
+        std::string why;
+        if (!host::load_provider(plugin, host::LoadStyle::plain, exports, why, missing)) {
+            out.problem("the plug-in " + plugin + " does not load: " + why,
+                        "reinstall the product (msiexec /i PACKAGE REINSTALL=ALL "
+                        "REINSTALLMODE=omus, or unzip the package again)");
+            return;
+        }
+    } else {
+        for (const char* name : kSccExportNames)
+            if (std::find(image.exports.begin(), image.exports.end(), name) == image.exports.end())
+                missing.push_back(name);
+    }
+    if (missing.empty()) {
+        out.ok("the plug-in has all " + std::to_string(std::size(kSccExportNames)) + " exports");
+    } else {
+        out.problem("the plug-in " + plugin + " lacks " + std::to_string(missing.size()) +
+                        " exports (" + missing.front() + ", ...)",
+                    "it is not this product's plug-in or is damaged: reinstall the product");
+    }
+}
+
+void check_plugin_file(Findings& out, const View& view, const std::string& plugin) {
+    if (!file_exists(plugin)) {
+        out.problem(view.name() + ": the registered plug-in " + plugin + " does not exist",
+                    "reinstall the product, or run nrwregister install from the folder that holds "
+                    "the plug-in");
+        return;
+    }
+    pe::Image image;
+    if (!read_image_file(plugin, image)) {
+        out.problem("the plug-in " + plugin + " is not a Windows library", "reinstall the product");
+        return;
+    }
+    if (image.machine != view.machine) {
+        out.problem(view.name() + ": the plug-in is " + pe::bits_of(image.machine) + ", so " +
+                        std::to_string(view.bits) + "-bit IDEs cannot load it",
+                    "remove this registration (nrwregister uninstall from that installation) and "
+                    "install the " +
+                        std::to_string(view.bits) + "-bit package for " +
+                        std::to_string(view.bits) + "-bit IDEs");
+    } else {
+        out.ok(view.name() + ": the plug-in is " + pe::bits_of(image.machine) +
+               " as this view needs");
+    }
+    check_exports(out, plugin, image);
+    const std::string folder = folder_of(plugin);
+    if (file_exists(folder + "\\" + kClientFile))
+        out.ok(std::string(kClientFile) + " is beside the plug-in");
+    else
+        out.problem(std::string(kClientFile) + " is missing from " + folder,
+                    "reinstall the product: the plug-in cannot work without it");
+    const std::string helper = folder_of(folder) + "\\" + kHelperFile;
+    if (file_exists(helper))
+        out.ok(helper + " is one folder up");
+    else
+        out.problem(helper + " does not exist: the plug-in has no navigator to talk to",
+                    "install the product into the nrwapis folder of your Norrow Navigator "
+                    "(MSI property NAVIGATORDIR)");
+}
+
+void check_listing(Findings& out, const View& view) {
+    const auto listed = reg::read_string(kInstalledKey, kProviderName, view.flag);
+    if (!listed)
+        out.problem(view.name() + ": the provider is not listed under InstalledSCCProviders",
+                    "run nrwregister install as administrator");
+    else if (*listed != kProviderKey)
+        out.problem(view.name() + ": \"" + kProviderName + "\" under InstalledSCCProviders names " +
+                        *listed + " instead of " + kProviderKey,
+                    "run nrwregister install as administrator");
+    else
+        out.ok(view.name() + ": listed under InstalledSCCProviders");
+    const auto default_key = reg::read_string(kSccKey, kDefault, view.flag);
+    if (!default_key || default_key->empty())
+        out.note(view.name() + ": no default provider is set (IDEs ask which one to use)");
+    else if (!reg::key_exists(*default_key, view.flag))
+        out.problem(view.name() + ": the default provider " + kDefault + " names HKLM\\" +
+                        *default_key + ", which does not exist",
+                    "run nrwregister install --default, or choose a provider in the IDE");
+    else
+        out.ok(view.name() + ": the default provider is HKLM\\" + *default_key);
+}
+
+void check_view(Findings& out, const View& view, const std::string& own_plugin) {
+    if (!reg::key_exists(kProviderKey, view.flag)) {
+        if (view.bits == kOwnBits)
+            out.problem(view.name() + ": the provider is not registered, so " +
+                            std::to_string(view.bits) + "-bit IDEs do not list it",
+                        "run \"" + folder_of(own_plugin) +
+                            "\\nrwregister.exe install\" as "
+                            "administrator");
+        else
+            out.note(view.name() + ": not registered; " + std::to_string(view.bits) +
+                     "-bit IDEs need the " + std::to_string(view.bits) + "-bit package");
+        return;
+    }
+    const auto plugin = reg::read_string(kProviderKey, kServerPath, view.flag);
+    if (!plugin || plugin->empty()) {
+        out.problem(view.name() + ": HKLM\\" + kProviderKey + " has no " + kServerPath,
+                    "run nrwregister install as administrator");
+    } else {
+        out.ok(view.name() + ": registered, " + kServerPath + " " + *plugin);
+        check_plugin_file(out, view, *plugin);
+    }
+    check_listing(out, view);
+}
+
+void check_trace_folder(Findings& out) {
+    char folder[MAX_PATH];
+    const DWORD length = GetEnvironmentVariableA(kTraceVariable, folder, MAX_PATH);
+    if (length == 0) {
+        out.note(std::string(kTraceVariable) + " is not set: no trace is written");
+        return;
+    }
+    const std::string named = length < MAX_PATH ? std::string(folder, length) : "a too long path";
+    const std::string probe = named + "\\nrwregister-check.tmp";
+    const HANDLE file = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (length < MAX_PATH && file != INVALID_HANDLE_VALUE) {
+        CloseHandle(file);
+        out.ok(std::string(kTraceVariable) + " names a writable folder");
+        return;
+    }
+    out.problem(std::string(kTraceVariable) + " names " + named +
+                    ", which is not a writable folder: no trace is written",
+                "create that folder, or set the variable to one you can write to");
+}
+
+}  // namespace
+
+bool check(const std::string& own_plugin) {
+    Findings out;
+    for (const View& view : registry_views()) check_view(out, view, own_plugin);
+    check_trace_folder(out);
+    std::printf(out.healthy() ? "healthy\n" : "problems found\n");
+    return out.healthy();
+}
+
+}  // namespace nrwreg

@@ -1,0 +1,103 @@
+#include "pe_image.h"
+
+#include <cstring>
+
+namespace pe {
+
+namespace {
+
+class Reader {
+  public:
+    explicit Reader(const std::string& bytes) : m_bytes(bytes) {}
+    bool u16(std::size_t at, std::uint16_t& value) const { return read(at, &value, 2); }
+    bool u32(std::size_t at, std::uint32_t& value) const { return read(at, &value, 4); }
+    bool text(std::size_t at, std::string& value) const {
+        if (at >= m_bytes.size()) return false;
+        const std::size_t end = m_bytes.find('\0', at);
+        if (end == std::string::npos) return false;
+        value = m_bytes.substr(at, end - at);
+        return true;
+    }
+
+  private:
+    // Little-endian fields, as the format and both supported processors have them.
+    bool read(std::size_t at, void* value, std::size_t size) const {
+        if (at > m_bytes.size() || m_bytes.size() - at < size) return false;
+        std::memcpy(value, m_bytes.data() + at, size);
+        return true;
+    }
+    const std::string& m_bytes;
+};
+
+struct Section {
+    std::uint32_t virtual_address, virtual_size, raw_size, raw_offset;
+};
+
+// Where in the file a relative virtual address lies; 0 when in no section.
+std::size_t file_offset(const std::vector<Section>& sections, std::uint32_t rva) {
+    for (const Section& s : sections)
+        if (rva >= s.virtual_address && rva - s.virtual_address < s.virtual_size)
+            return std::size_t(s.raw_offset) + (rva - s.virtual_address);
+    return 0;
+}
+
+bool read_exports(const Reader& in, const std::vector<Section>& sections, std::uint32_t rva,
+                  std::vector<std::string>& names) {
+    const std::size_t directory = file_offset(sections, rva);
+    std::uint32_t count = 0, name_table = 0;
+    if (directory == 0 || !in.u32(directory + 24, count) || !in.u32(directory + 32, name_table))
+        return false;
+    const std::size_t table = file_offset(sections, name_table);
+    if (count > 65536 || (count != 0 && table == 0)) return false;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        std::uint32_t name_rva = 0;
+        std::string name;
+        if (!in.u32(table + 4 * std::size_t(i), name_rva) ||
+            !in.text(file_offset(sections, name_rva), name))
+            return false;
+        names.push_back(name);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool read_image(const std::string& bytes, Image& image) {
+    const Reader in(bytes);
+    std::uint16_t mz = 0, sections_count = 0, optional_size = 0, magic = 0;
+    std::uint32_t pe_at = 0, signature = 0;
+    if (!in.u16(0, mz) || mz != 0x5A4D || !in.u32(0x3C, pe_at) || !in.u32(pe_at, signature) ||
+        signature != 0x00004550)
+        return false;
+    const std::size_t header = std::size_t(pe_at) + 4;
+    if (!in.u16(header, image.machine) || !in.u16(header + 2, sections_count) ||
+        !in.u16(header + 16, optional_size))
+        return false;
+    const std::size_t optional = header + 20;
+    if (!in.u16(optional, magic)) return false;
+    // The data directories start later in the 64-bit optional header.
+    const std::size_t directories = optional + (magic == 0x20b ? 112 : 96);
+    std::uint32_t export_rva = 0;
+    if (!in.u32(directories, export_rva)) return false;
+    std::vector<Section> sections;
+    const std::size_t table = optional + optional_size;
+    for (std::uint16_t i = 0; i < sections_count; ++i) {
+        Section s{};
+        const std::size_t at = table + 40 * std::size_t(i);
+        if (!in.u32(at + 8, s.virtual_size) || !in.u32(at + 12, s.virtual_address) ||
+            !in.u32(at + 16, s.raw_size) || !in.u32(at + 20, s.raw_offset))
+            return false;
+        if (s.virtual_size == 0) s.virtual_size = s.raw_size;
+        sections.push_back(s);
+    }
+    image.exports.clear();
+    return export_rva == 0 || read_exports(in, sections, export_rva, image.exports);
+}
+
+const char* bits_of(std::uint16_t machine) {
+    if (machine == kMachineI386) return "32-bit";
+    if (machine == kMachineAmd64) return "64-bit";
+    return "unknown";
+}
+
+}  // namespace pe

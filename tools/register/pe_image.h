@@ -1,0 +1,26 @@
+// What the health check needs to know of a Windows program file without loading
+// it: the processor it was built for and the names it exports. Plain C++, so that
+// a file of the other architecture can be read too.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace pe {
+
+constexpr std::uint16_t kMachineI386 = 0x014c;
+constexpr std::uint16_t kMachineAmd64 = 0x8664;
+
+struct Image {
+    std::uint16_t machine = 0;
+    std::vector<std::string> exports;
+};
+
+// False when the bytes are not a Windows program file this reader understands.
+bool read_image(const std::string& bytes, Image& image);
+
+// "32-bit", "64-bit" or "unknown".
+const char* bits_of(std::uint16_t machine);
+
+}  // namespace pe
