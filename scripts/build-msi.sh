@@ -9,8 +9,8 @@ build="$1"
 here="$(cd "$(dirname "$0")/.." && pwd)"
 version="${2:-$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")}"
 case "$(basename "$build")" in
-  win64) arch=x64 bits=64 win64=yes ;;
-  win32) arch=x86 bits=32 win64=no ;;
+  win64) arch=x64 bits=64 win64=yes other=x86 other_bits=32 ;;
+  win32) arch=x86 bits=32 win64=no other=x64 other_bits=64 ;;
   *) echo "build-msi: $build is not a win32 or win64 build folder" >&2; exit 2 ;;
 esac
 
@@ -33,7 +33,8 @@ trap 'rm -rf "$work"' EXIT
 
 defines=(-D "Version=$version" -D "Bits=$bits" -D "Win64=$win64"
   -D "ImageDir=."
-  -D "ProductCode=$(guid "$arch/product/$version")" -D "UpgradeCode=$(guid "$arch/upgrade")")
+  -D "ProductCode=$(guid "$arch/product/$version")" -D "UpgradeCode=$(guid "$arch/upgrade")"
+  -D "OtherUpgradeCode=$(guid "$other/upgrade")" -D "OtherBits=$other_bits")
 for part in Client Plugin Register Host Guide Remembered; do
   defines+=(-D "Guid$part=$(guid "$arch/component/$part")")
 done
@@ -59,5 +60,5 @@ msibuild "$msi" -i "$work/Signature.idt" "$work/DrLocator.idt"
 msibuild "$msi" -q "INSERT INTO \`AppSearch\` (\`Property\`, \`Signature_\`) VALUES ('NAVIGATOREXE', 'NavigatorProgram')"
 # Properties an administrator passes that must reach the installing service.
 msibuild "$msi" -q "DELETE FROM \`Property\` WHERE \`Property\` = 'SecureCustomProperties'"
-msibuild "$msi" -q "INSERT INTO \`Property\` (\`Property\`, \`Value\`) VALUES ('SecureCustomProperties', 'NAVIGATORDIR;DEFAULTPROVIDER;NAVIGATOREXE;REMEMBEREDNAVDIR;CURRENTDEFAULT;WIX_UPGRADE_DETECTED;WIX_DOWNGRADE_DETECTED')"
+msibuild "$msi" -q "INSERT INTO \`Property\` (\`Property\`, \`Value\`) VALUES ('SecureCustomProperties', 'NAVIGATORDIR;DEFAULTPROVIDER;NAVIGATOREXE;REMEMBEREDNAVDIR;CURRENTDEFAULT;OTHERBRIDGE;WIX_UPGRADE_DETECTED;WIX_DOWNGRADE_DETECTED')"
 echo "build-msi: $msi"

@@ -32,6 +32,8 @@ rows AppSearch | grep -q $'^NAVIGATOREXE\tNavigatorProgram$' || fail "no search 
 rows DrLocator | grep -q $'^NavigatorProgram\t\t\\[NAVIGATORDIR\\]\t0$' || fail "the search looks elsewhere"
 rows Signature | grep -q $'^NavigatorProgram\tnrwnavigator.exe' || fail "the search is for another file"
 rows LaunchCondition | grep -q '^Installed OR NAVIGATOREXE' || fail "no launch condition on the navigator"
+rows LaunchCondition | grep -q '^Installed OR NOT OTHERBRIDGE' || fail "no refusal beside the other architecture"
+rows Upgrade | grep -q 'OTHERBRIDGE$' || fail "no search for the other architecture's package"
 for action in RegisterProvider RegisterDefaultProvider UnregisterProvider; do
   rows CustomAction | grep -q "^$action	3090	nrwregister.exe	" ||
     fail "$action does not run the installed nrwregister.exe deferred, elevated"
