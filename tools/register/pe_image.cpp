@@ -33,22 +33,26 @@ struct Section {
     std::uint32_t virtual_address, virtual_size, raw_size, raw_offset;
 };
 
-// Where in the file a relative virtual address lies; 0 when in no section.
+// Past every file: where an address in no section lies, so that reading it fails.
+constexpr std::size_t kNowhere = static_cast<std::size_t>(-1);
+
+// Where in the file a relative virtual address lies.
 std::size_t file_offset(const std::vector<Section>& sections, std::uint32_t rva) {
     for (const Section& s : sections)
         if (rva >= s.virtual_address && rva - s.virtual_address < s.virtual_size)
             return std::size_t(s.raw_offset) + (rva - s.virtual_address);
-    return 0;
+    return kNowhere;
 }
 
 bool read_exports(const Reader& in, const std::vector<Section>& sections, std::uint32_t rva,
                   std::vector<std::string>& names) {
     const std::size_t directory = file_offset(sections, rva);
     std::uint32_t count = 0, name_table = 0;
-    if (directory == 0 || !in.u32(directory + 24, count) || !in.u32(directory + 32, name_table))
+    if (directory == kNowhere || !in.u32(directory + 24, count) ||
+        !in.u32(directory + 32, name_table))
         return false;
     const std::size_t table = file_offset(sections, name_table);
-    if (count > 65536 || (count != 0 && table == 0)) return false;
+    if (count > 65536 || (count != 0 && table == kNowhere)) return false;
     for (std::uint32_t i = 0; i < count; ++i) {
         std::uint32_t name_rva = 0;
         std::string name;
