@@ -19,8 +19,6 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 bash "$here/scripts/build-msi.sh" "$build" "$version" "$work" >/dev/null || exit 1
 bash "$here/scripts/build-msi.sh" "$build" 0.9.0 "$work" >/dev/null || exit 1
 current=$(ls "$work"/nrw-bridge-"$version"-*.msi)
-arch_suffix=${current##*-}
-arch_suffix=${arch_suffix%.msi}
 older=$(ls "$work"/nrw-bridge-0.9.0-*.msi)
 win() { printf 'Z:%s' "$1" | tr / '\\'; }
 
@@ -141,10 +139,10 @@ expect "installed programs list $version only" same "$version" "$(installed_vers
 expect "still the default provider" same "$ours" "$(default_provider)"
 expect "the files are in place" files_present
 expect "0.9.0 over $version is refused" test "$(msi /i "$(win "$older")")" != 0
-# The other architecture's package (built by the test command before this one)
-# shares the nrwapis folder and is refused before anything runs.
-other=$(ls "$build"/../win*/package/nrw-bridge-"$version"-*.msi 2>/dev/null | grep -v -- "-$arch_suffix.msi" | head -1)
-if [ -n "$other" ]; then
+# The x86 package (built by the test command before this one) shares the
+# nrwapis folder and is refused before anything of it runs.
+other="$build/../win32/package/nrw-bridge-$version-x86.msi"
+if [ "$preset" = win64 ] && [ -f "$other" ]; then
   expect "$(basename "$other") beside it is refused" test "$(msi /i "$(win "$(cd "$(dirname "$other")" && pwd)/$(basename "$other")")" "NAVIGATORDIR=$navigator_win")" = 67
 fi
 expect "$version stays" same "$version" "$(installed_version)"
