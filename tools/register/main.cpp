@@ -58,7 +58,7 @@ bool check_installation(const std::string& plugin, std::string& why) {
         why = "it reports an API version other than 1.3";
         return false;
     }
-    const std::string client = plugin.substr(0, plugin.find_last_of('\\')) + "\\libnrwapis.dll";
+    const std::string client = plugin.substr(0, plugin.find_last_of('\\')) + "\\" + kClientFile;
     void* library = host::open_library(client, host::LoadStyle::plain, why);
     if (library == nullptr || host::find_symbol(library, "nrw_api_initialize") == nullptr) {
         why = "its client library " + client + " does not load (" + why + ")";

@@ -6,8 +6,6 @@ const REGSAM kOwnView = sizeof(void*) == 8 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
 
 namespace {
 
-const REGSAM kView = kOwnView;
-
 class Key {
   public:
     Key() = default;
@@ -16,14 +14,14 @@ class Key {
     }
     Key(const Key&) = delete;
     Key& operator=(const Key&) = delete;
-    LONG open(const std::string& path, REGSAM access, REGSAM view = kView) {
+    LONG open(const std::string& path, REGSAM access, REGSAM view = kOwnView) {
         return RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, access | view, &m_key);
     }
     LONG create(const std::string& path, bool& created) {
         DWORD disposition = 0;
         const LONG status =
             RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
-                            KEY_READ | KEY_WRITE | kView, nullptr, &m_key, &disposition);
+                            KEY_READ | KEY_WRITE | kOwnView, nullptr, &m_key, &disposition);
         created = disposition == REG_CREATED_NEW_KEY;
         return status;
     }
@@ -39,7 +37,7 @@ struct RawValue {
 };
 
 std::optional<RawValue> read_raw(const std::string& key, const std::string& name,
-                                 REGSAM view = kView) {
+                                 REGSAM view = kOwnView) {
     Key opened;
     if (opened.open(key, KEY_READ, view) != ERROR_SUCCESS) return std::nullopt;
     DWORD type = 0, size = 0;
@@ -154,7 +152,7 @@ LONG Journal::delete_key_if_empty(const std::string& key) {
                          &values, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS ||
         subkeys != 0 || values != 0)
         return ERROR_SUCCESS;
-    return RegDeleteKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), kView, 0);
+    return RegDeleteKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), kOwnView, 0);
 }
 
 }  // namespace reg
