@@ -1,13 +1,21 @@
 #!/usr/bin/env bash
-# Tells whether this machine runs 32-bit code, which 32-bit Wine needs. Some
+# Tells whether this machine runs 32-bit Windows programs under Wine. Some
 # machines execute 64-bit user code only: there every i386 program fails with
-# "Exec format error" (exit 126). Exit 0: it runs; 3: it cannot run here (the
-# reason on standard output); 1: the 32-bit loader is broken otherwise.
+# "Exec format error" (exit 126). On others 32-bit Wine may be missing because
+# the package mirror would not let it be installed (scripts/install-deps.sh
+# leaves the reason in the note file). Exit 0: it runs; 3: it cannot run here
+# (the reason on standard output); 1: the 32-bit loader is broken otherwise.
 # NRW_FORCE_NO_32BIT=1 answers 3 without asking, to try the other path.
 set -u
-loader=/usr/lib/wine/wine
+top="$(cd "$(dirname "$0")/.." && pwd)"
+note="${NRW_WINE32_NOTE:-$top/build/wine32-unavailable.txt}"
+loader="${NRW_WINE32_LOADER:-/usr/lib/wine/wine}"
 if [ "${NRW_FORCE_NO_32BIT:-0}" = 1 ]; then
   echo "32-bit code is switched off for this run (NRW_FORCE_NO_32BIT=1)"
+  exit 3
+fi
+if [ ! -e "$loader" ] && [ -s "$note" ]; then
+  cat "$note"
   exit 3
 fi
 output=$("$loader" --version 2>&1)

@@ -5,6 +5,8 @@
 # DLLs but cannot run them; that suite is then reported as skipped, never passed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# The installer of the tools first, against a stand-in package manager; then for real.
+bash tests/scripts/install-deps-test.sh
 bash scripts/install-deps.sh
 
 cmake --preset native
