@@ -11,6 +11,7 @@
 # The prefix's server and services are started once, detached from the caller's
 # standard streams, so CTest does not wait on daemons that inherited its pipes.
 set -u
+source "$(dirname "$0")/../scripts/lib.sh"
 export WINEPREFIX="$1"
 # Test programs find the client library where it is installed; "-" leaves the
 # search path alone, for programs that must find it as a host would.
@@ -27,6 +28,31 @@ esac
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=;winedbg.exe=d}"
 
+# A program that touches windows starts the prefix's desktop process when none
+# runs, and that process inherits the program's standard error: CTest then waits
+# for it to end, about a second after its last user, and under load (tests
+# starting one after another keep the desktop busy) until the time-out. So a
+# keeper that holds the desktop is started with the server, detached, and every
+# test finds the desktop there. The keeper ends by itself after a while, so a
+# prefix left alone still shuts down.
+keeper_seconds=1800
+system32='C:\windows\system32'
+start_keeper() {
+    # An idle command interpreter, fed a comment every few seconds until its
+    # time is up or it is gone (the write then fails).
+    # Its own process, not a subshell: a subshell would keep bash's copy of
+    # the lock's descriptor and hold the lock for as long as it runs.
+    bash -c 'for fed in $(seq 0 5 "$1"); do echo "rem $fed" || exit; sleep 5; done' \
+        feeder "$keeper_seconds" 2>/dev/null |
+        setsid "$WINELOADER" "$system32\\cmd.exe" /q /k rem nrw-keeper >/dev/null 2>&1 &
+    local waited
+    for waited in $(seq 300); do
+        prefix_runs "$WINEPREFIX" 'explorer.exe /desktop' && return 0
+        sleep 0.1
+    done
+    echo "wine-run: the desktop of $WINEPREFIX did not start" >&2
+}
+
 warm_up() {
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         "$WINELOADER" wineboot -i >/dev/null 2>&1
@@ -35,16 +61,22 @@ warm_up() {
         "$WINELOADER" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
         wineserver -w
     fi
+    prefix_runs "$WINEPREFIX" 'rem nrw-keeper' && return 0
     wineserver -p120 >/dev/null 2>&1
-    if [ $? -ne 2 ]; then
-        "$WINELOADER" cmd /c exit >/dev/null 2>&1
-    fi
+    "$WINELOADER" "$system32\\cmd.exe" /c exit >/dev/null 2>&1
+    start_keeper
 }
 
 mkdir -p "$(dirname "$WINEPREFIX")"
 (
     flock 9
-    warm_up 9>&- </dev/null
+    warm_up 9>&- </dev/null >/dev/null
 ) 9>"$WINEPREFIX.lock"
 
+# A bare name (cmd, reg, msiexec) would be started through start.exe, one more
+# process that searches for it: the system's own programs go by their full path.
+case "$1" in
+    */* | *\\*) ;;
+    *) [ -e "$WINEPREFIX/drive_c/windows/system32/$1.exe" ] && set -- "$system32\\$1.exe" "${@:2}" ;;
+esac
 exec "$WINELOADER" "$@"

@@ -8,6 +8,7 @@
 set -uo pipefail
 build="$1"
 here="$(cd "$(dirname "$0")/.." && pwd)"
+source "$here/scripts/lib.sh"
 preset="$(basename "$build")"
 export NRW_WINEARCH="$preset"
 prefix="$(cd "$build" && pwd)/msi-prefix"
@@ -23,8 +24,15 @@ older=$(ls "$work"/nrw-bridge-0.9.0-*.msi)
 win() { printf 'Z:%s' "$1" | tr / '\\'; }
 
 run() { bash "$here/cmake/wine-run.sh" "$prefix" - "$@"; }
-# msiexec's status as a shell sees it: 1603 -> 67, 1627 -> 91.
-msi() { run msiexec "$@" /qn >>"$work/msiexec.out" 2>&1; echo $?; }
+# msiexec's status as a shell sees it: 1603 -> 67, 1627 -> 91. It returns before
+# the processes it started for the package have all gone: they are waited for.
+msi() {
+  local status
+  run msiexec "$@" /qn >>"$work/msiexec.out" 2>&1
+  status=$?
+  wait_while_prefix_runs "$prefix" msiexec 60
+  echo $status
+}
 
 run cmd /c exit || exit 1
 navigator_win='C:\Program Files\Norrow Navigator'
@@ -72,30 +80,47 @@ expect() { # description, then a command that must succeed
   fi
 }
 same() { [ "$1" = "$2" ] || { diff <(echo "$1") <(echo "$2") | head -20; false; }; }
+# On a busy machine a read of the registry can come back empty (its program could
+# not start): a value that is not yet the one expected is read again, until a
+# deadline, and what it last was is shown.
+settles() { # expected, then the command that prints the value
+  local expected="$1" actual deadline=$((SECONDS + 60))
+  shift
+  until actual=$("$@"); [ "$actual" = "$expected" ] || [ $SECONDS -ge $deadline ]; do sleep 1; done
+  same "$expected" "$actual"
+}
+# A state to compare with later: read until two reads in a row agree.
+steady() {
+  local last now deadline=$((SECONDS + 60))
+  last=$("$@")
+  until now=$("$@"); [ "$now" = "$last" ] || [ $SECONDS -ge $deadline ]; do last=$now; sleep 1; done
+  printf '%s\n' "$now"
+}
+health_check() { run "$tools\\nrwregister.exe" check >"$work/check.out"; }
 # Uninstall puts back every registry value as it was before the install (another
 # provider's default included) and leaves the Navigator alone.
 uninstall_leaves_all_as_before() {
   expect "uninstall" test "$(msi /x "$(win "$current")")" = 0
-  expect "the registry is as before" same "$before" "$(snapshot)"
+  expect "the registry is as before" settles "$before" snapshot
   expect "the navigator is untouched" navigator_untouched
 }
 
 echo "== a failing registration is rolled back"
 run "$(win "$PWD/$build/tests/volatile_key.exe")" 'SOFTWARE\SourceCodeControlProvider'
-before=$(snapshot)
+before=$(steady snapshot)
 status=$(msi /i "$(win "$current")" "NAVIGATORDIR=$navigator_win" DEFAULTPROVIDER=1)
 expect "install fails (status $status)" test "$status" != 0
 expect "no file is left" navigator_untouched
-expect "the registry is as before" same "$before" "$(snapshot)"
+expect "the registry is as before" settles "$before" snapshot
 run reg delete 'HKLM\Software\SourceCodeControlProvider' /f >/dev/null 2>&1
 
 echo "== refused without a navigator"
-before=$(snapshot)
+before=$(steady snapshot)
 expect "without NAVIGATORDIR: 1603" test "$(msi /i "$(win "$current")")" = 67
 expect "a folder without nrwnavigator.exe: 1603" \
   test "$(msi /i "$(win "$current")" 'NAVIGATORDIR=C:\Program Files\No Navigator Here')" = 67
 expect "nothing is written" navigator_untouched
-expect "the registry is as before" same "$before" "$(snapshot)"
+expect "the registry is as before" settles "$before" snapshot
 
 echo "== another provider is the default; install without taking it"
 run reg add 'HKLM\Software\SourceCodeControlProvider\InstalledSCCProviders' /v 'Other Provider' \
@@ -103,40 +128,43 @@ run reg add 'HKLM\Software\SourceCodeControlProvider\InstalledSCCProviders' /v '
 run reg add 'HKLM\Software\OtherVendor\Other' /v SCCServerPath /d 'C:\other.dll' /f >/dev/null
 run reg add 'HKLM\Software\SourceCodeControlProvider' /v ProviderRegKey \
   /d 'SOFTWARE\OtherVendor\Other' /f >/dev/null
-before=$(snapshot)
+before=$(steady snapshot)
 expect "silent install" test "$(msi /i "$(win "$current")" "NAVIGATORDIR=$navigator_win")" = 0
 expect "the files are in the Navigator's nrwapis folder" files_present
-expect "listed as a provider" same "$ours" \
-  "$(reg_value 'HKLM\Software\SourceCodeControlProvider\InstalledSCCProviders' 'Corvane Norrow Navigator')"
-expect "the other default stays" same 'SOFTWARE\OtherVendor\Other' "$(default_provider)"
-expect "installed programs list version $version" same "$version" "$(installed_version)"
-expect "the health check passes" run "$tools\\nrwregister.exe" check >"$work/check.out"
+expect "listed as a provider" settles "$ours" \
+  reg_value 'HKLM\Software\SourceCodeControlProvider\InstalledSCCProviders' 'Corvane Norrow Navigator'
+expect "the other default stays" settles 'SOFTWARE\OtherVendor\Other' default_provider
+expect "installed programs list version $version" settles "$version" installed_version
+expect "the health check passes" eventually 60 health_check
 uninstall_leaves_all_as_before
 
 echo "== install as the default, use, repair, install again"
 expect "silent install with DEFAULTPROVIDER=1" \
   test "$(msi /i "$(win "$current")" "NAVIGATORDIR=$navigator_win" DEFAULTPROVIDER=1)" = 0
-expect "the default provider is ours" same "$ours" "$(default_provider)"
+expect "the default provider is ours" settles "$ours" default_provider
 mkdir -p "$prefix/drive_c/project"
 echo "int main;" >"$prefix/drive_c/project/main.c"
-answer=$(run "$tools\\nrwhost.exe" --project 'C:\project' status 'C:\project\main.c' | tr -d '\r')
-expect "the host's status through the default provider: '$answer'" \
-  grep -q 'C:\\project\\main.c$' <<<"$answer"
-installed=$(snapshot)
+host_status() {
+  run "$tools\\nrwhost.exe" --project 'C:\project' status 'C:\project\main.c' | tr -d '\r' >"$work/status.out"
+  grep -q 'C:\\project\\main.c$' "$work/status.out"
+}
+expect "the host's status through the default provider" eventually 60 host_status
+echo "     the host printed: $(cat "$work/status.out")"
+installed=$(steady snapshot)
 rm "$navigator/nrwapis/libnrwapis.dll"
 expect "repair" test "$(msi /i "$(win "$current")" REINSTALL=ALL REINSTALLMODE=omus)" = 0
 expect "repair put the deleted library back" files_present
 expect "the same version again" \
   test "$(msi /i "$(win "$current")" "NAVIGATORDIR=$navigator_win" DEFAULTPROVIDER=1)" = 0
-expect "the registry is as installed" same "$installed" "$(snapshot)"
+expect "the registry is as installed" settles "$installed" snapshot
 uninstall_leaves_all_as_before
 
 echo "== upgrade from 0.9.0 in place, downgrade refused"
 expect "install 0.9.0 as the default" \
   test "$(msi /i "$(win "$older")" "NAVIGATORDIR=$navigator_win" DEFAULTPROVIDER=1)" = 0
 expect "upgrade to $version, the folder remembered" test "$(msi /i "$(win "$current")")" = 0
-expect "installed programs list $version only" same "$version" "$(installed_version)"
-expect "still the default provider" same "$ours" "$(default_provider)"
+expect "installed programs list $version only" settles "$version" installed_version
+expect "still the default provider" settles "$ours" default_provider
 expect "the files are in place" files_present
 expect "0.9.0 over $version is refused" test "$(msi /i "$(win "$older")")" != 0
 # The x86 package (built by the test command before this one) shares the
@@ -145,7 +173,7 @@ other="$build/../win32/package/nrw-bridge-$version-x86.msi"
 if [ "$preset" = win64 ] && [ -f "$other" ]; then
   expect "$(basename "$other") beside it is refused" test "$(msi /i "$(win "$(cd "$(dirname "$other")" && pwd)/$(basename "$other")")" "NAVIGATORDIR=$navigator_win")" = 67
 fi
-expect "$version stays" same "$version" "$(installed_version)"
+expect "$version stays" settles "$version" installed_version
 uninstall_leaves_all_as_before
 
 echo "installer: $passed passed, $failed failed"

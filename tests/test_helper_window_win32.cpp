@@ -30,11 +30,10 @@ TEST_F(HelperTest, HelperShowsAVisibleTopLevelWindowWhenAsked) {
     queue_reply(testsys::ok_response());
     EXPECT_EQ(0, nrw_api_launch_nrw(m_session));
     Search search{static_cast<DWORD>(nrw_api_get_bg_process_id(m_session)), nullptr};
-    for (int i = 0; i < 100 && search.found == nullptr; ++i) {
+    EXPECT_TRUE(testsys::wait_until([&] {
         EnumWindows(find_visible_window, reinterpret_cast<LPARAM>(&search));
-        if (search.found == nullptr) Sleep(20);
-    }
-    EXPECT_NE(nullptr, search.found);
+        return search.found != nullptr;
+    }));
 }
 
 }  // namespace

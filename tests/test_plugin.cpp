@@ -346,8 +346,7 @@ TEST_F(PluginTest, EndingAProviderWaitsForTheCommandsStillRunningOnIt) {
         queue("pieces 2 300", testsys::ok_response("<query_res_start>3<query_res_end>"));
         MessageBoxWatcher boxes("NorrowNavigator");  // the refused add's box
         std::thread running([&] { command.call(doomed); });
-        for (int i = 0; i < 500 && requests().size() == sent; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        testsys::wait_until([&] { return requests().size() != sent; });
         EXPECT_EQ(SCC_OK, m_scc.Uninitialize(doomed));
         EXPECT_EQ(SCC_E_UNKNOWNERROR, command.call(doomed));
         running.join();
@@ -373,7 +372,7 @@ TEST_F(PluginTest, AfterARelaunchFailsLaterCommandsFailWithoutLaunchingAgain) {
     auto checkout = [&] { return m_scc.Checkout(m_context, nullptr, 1, files, "", 0, nullptr); };
     EXPECT_EQ(SCC_OK, checkout());
     const int first = wait_for_helpers(1).at(0);
-    for (int i = 0; i < 500 && testsys::process_exists(first); ++i) testsys::sleep_ms(10);
+    ASSERT_TRUE(testsys::wait_until([&] { return !testsys::process_exists(first); }));
     fs::remove(root / NRW_HELPER_FILE);
     EXPECT_EQ(SCC_E_UNKNOWNERROR, checkout());
     install_helper(root);

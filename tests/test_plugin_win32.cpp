@@ -63,8 +63,7 @@ BOOL CALLBACK find_visible_window_of(HWND window, LPARAM data) {
 
 // The foreground moves between processes a moment after it was asked to.
 bool becomes_foreground(HWND window) {
-    for (int i = 0; i < 100 && GetForegroundWindow() != window; ++i) Sleep(20);
-    return GetForegroundWindow() == window;
+    return testsys::wait_until([&] { return GetForegroundWindow() == window; });
 }
 
 HWND helper_window(int process_id) {
@@ -165,15 +164,14 @@ TEST_F(PluginTest, HelperWindowComesToTheForegroundAfterLaunchDiffAndHistory) {
     LPVOID context = open_session();
     const int helper = wait_for_helpers(1).at(0);
     HWND shown = nullptr;
-    for (int i = 0; i < 100 && shown == nullptr; ++i, Sleep(20)) shown = helper_window(helper);
+    testsys::wait_until([&] { return (shown = helper_window(helper)) != nullptr; });
     const std::string log = m_log + "\\" + std::to_string(helper) + ".activations";
     auto activation_count = [&] {
         const std::string text = testsys::read_file(log);
         return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
     };
     auto activations_reach = [&](std::size_t count) {
-        for (int i = 0; i < 100 && activation_count() < count; ++i) Sleep(20);
-        return activation_count() >= count;
+        return testsys::wait_until([&] { return activation_count() >= count; });
     };
     ASSERT_NE(nullptr, shown);
     const struct {

@@ -24,8 +24,7 @@ int checkout(NRWAPIS_Session* session, int mode = 0, char** op_msg = nullptr) {
 }
 
 void wait_until_gone(int pid) {
-    for (int i = 0; i < 500 && testsys::process_exists(pid); ++i) testsys::sleep_ms(10);
-    ASSERT_FALSE(testsys::process_exists(pid));
+    ASSERT_TRUE(testsys::wait_until([&] { return !testsys::process_exists(pid); }));
 }
 
 TEST_F(HelperTest, HelperThatExitedBetweenCallsIsRelaunchedAndGetsTheNextCall) {
@@ -62,7 +61,7 @@ TEST_F(HelperTest, HelperClosedByTheUserWhileWeWaitEndsTheWait) {
     start();
     queue("hang");
     auto call = std::async(std::launch::async, [this] { return checkout(m_session); });
-    testsys::sleep_ms(300);
+    EXPECT_TRUE(testsys::wait_until([&] { return !requests().empty(); }));
     // The waiting call holds the session, so the helper is found through its log.
     testsys::kill_process(wait_for_helpers(1).at(0));
     ASSERT_EQ(std::future_status::ready, call.wait_for(std::chrono::seconds(30)));
@@ -90,7 +89,7 @@ TEST_F(HelperTest, StaleBytesOfAnEarlierAnswerAreDiscarded) {
     ASSERT_EQ(stale.size(), ok_response().size());
     queue("pieces 2 300", ok_response() + stale);
     EXPECT_EQ(0, checkout(m_session));
-    testsys::sleep_ms(700);
+    ASSERT_TRUE(wait_for_answers(1));
     queue_reply(ok_response());
     EXPECT_EQ(0, checkout(m_session));
 }
@@ -175,9 +174,10 @@ namespace {
 // host down with a broken-pipe signal.
 TEST_F(HelperTest, WritingToAHelperThatStoppedReadingFailsWithoutHarm) {
     start();
-    queue("linger 1500", ok_response());
+    // Long enough to outlast a busy machine; the failed write ends it at once.
+    queue("linger 60000", ok_response());
     EXPECT_EQ(0, checkout(m_session));
-    testsys::sleep_ms(200);
+    ASSERT_TRUE(wait_for_answers(1));
     EXPECT_EQ(1, checkout(m_session));
     wait_until_gone(wait_for_helpers(1).at(0));
     queue_reply(ok_response());
@@ -204,7 +204,7 @@ TEST_F(HelperEnvironmentTest, ExitWithoutUninitializeLeavesTheHelperToEndAtEndOf
     ASSERT_EQ(0, testsys::wait_program(child));
     const int helper = wait_for_helpers(1).at(0);
     const std::string ended = m_log + "/" + std::to_string(helper) + ".end";
-    for (int i = 0; i < 500 && testsys::read_file(ended).empty(); ++i) testsys::sleep_ms(10);
+    testsys::wait_until([&] { return !testsys::read_file(ended).empty(); });
     EXPECT_EQ("input closed\n", testsys::read_file(ended));
 }
 

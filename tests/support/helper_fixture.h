@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -73,13 +74,17 @@ class HelperEnvironmentTest : public ::testing::Test {
     void queue_reply(const std::string& body) { queue("reply", body); }
 
     std::string requests() const { return read_file(m_log + "/requests.log"); }
+    // Waits until the helper has written that many answers in full.
+    bool wait_for_answers(std::size_t count) const {
+        return wait_until([&] {
+            const std::string text = read_file(m_log + "/answered.log");
+            return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) >= count;
+        });
+    }
     // The helper notes its start when it runs, which is after the caller has gone on.
     std::vector<int> wait_for_helpers(std::size_t count) const {
-        std::vector<int> pids = helper_pids();
-        for (int i = 0; i < 1000 && pids.size() < count; ++i) {
-            sleep_ms(10);
-            pids = helper_pids();
-        }
+        std::vector<int> pids;
+        wait_until([&] { return (pids = helper_pids()).size() >= count; });
         return pids;
     }
     std::vector<int> helper_pids() const {

@@ -1,6 +1,7 @@
 // Operating-system services the tests need, one back end per system.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -12,6 +13,18 @@ std::string make_temp_dir();
 void remove_tree(const std::string& path);
 bool process_exists(int pid);
 void sleep_ms(int milliseconds);
+
+// Waits for what another process or thread brings about, with a deadline far
+// beyond what it takes on a busy machine; whether it came.
+template <class Condition>
+bool wait_until(Condition condition, int seconds = 60) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        sleep_ms(10);
+    }
+    return true;
+}
 // An inheritable handle (or descriptor) that no child should be given: a pipe
 // holding the bytes "canary", which a child can recognise by content. Its value.
 std::uintptr_t make_inheritable_canary();

@@ -43,6 +43,13 @@ void append_file(const std::string& path, const std::string& bytes) {
     out << bytes;
 }
 
+// One line per answer once all of it is written (and, for a lingering helper, its
+// input closed), so that tests wait for that instead of for a while.
+void note_answered() {
+    const std::string log_dir = env("NRWH_LOG_DIR");
+    if (!log_dir.empty()) append_file(log_dir + "/answered.log", "answered\n");
+}
+
 void log_start(const std::string& log_dir, int argc, char** argv) {
     if (log_dir.empty()) return;
     const std::string pid = std::to_string(helper::process_id());
@@ -136,6 +143,7 @@ void run_script(const std::string& script, const helper::Request& request) {
         words >> pause_ms;
         helper::write_output(body.data(), body.size());
         helper::close_input();
+        note_answered();
         helper::sleep_ms(pause_ms);
         helper::exit_now(0);
     }
@@ -186,6 +194,7 @@ int main(int argc, char** argv) {
     for (long answered = 0; next_request(pending, raw);) {
         if (!log_dir.empty()) append_file(log_dir + "/requests.log", raw);
         answer(helper::parse_request(raw), log_dir);
+        note_answered();
         if (exit_after > 0 && ++answered >= exit_after) helper::exit_now(exit_code);
     }
     // Tells a helper that saw its input close apart from one that was ended; the
