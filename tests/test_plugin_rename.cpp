@@ -39,7 +39,7 @@ TEST_F(PluginTest, RenameNeverLosesTheFileAtTheNewPath) {
         {"read-only file", AtNewPath::read_only_file, {}, SCC_OK, {back}, 3, true},
         {"restore cancelled", AtNewPath::file, {response(2)}, SCC_E_UNKNOWNERROR, {}, 1, true},
         // The host has not moved the file yet: the helper must not restore over it.
-        {"nothing at the new path",
+        {"nothing at either path",
          AtNewPath::nothing,
          {},
          SCC_E_UNKNOWNERROR,
@@ -202,6 +202,136 @@ TEST_F(PluginTest, RefusedRenameLeavesTheNewPathAsItWas) {
             fs::permissions(new_path, fs::perms::owner_write, fs::perm_options::add);
             fs::remove_all(folder);
         }
+    }
+}
+
+// The two orders hosts rename in, each against a helper that moves the file on
+// disk, one that leaves it, one that cancels and one that fails. The disk ends
+// as the host had it: after "move, then rename" the host's bytes at the new
+// path; after "rename, then move" at the old path, with the new path free for
+// the host's move, which the test then makes.
+TEST_F(PluginTest, RenameWorksInBothHostOrders) {
+    enum class Helper { moves, leaves, cancels, fails };
+    struct Case {
+        const char* name;
+        bool host_moved_first;
+        Helper helper;
+        SCCRTN expected;
+        const char* sent;  // r: restore, n: rename, f: refresh
+    };
+    const Case cases[] = {
+        {"move first, helper moves", true, Helper::moves, SCC_OK, "rnf"},
+        {"move first, helper leaves", true, Helper::leaves, SCC_OK, "rnf"},
+        {"move first, helper cancels", true, Helper::cancels, SCC_I_OPERATIONCANCELED, "rn"},
+        {"move first, helper fails", true, Helper::fails, SCC_E_UNKNOWNERROR, "rn"},
+        {"move after, helper moves", false, Helper::moves, SCC_OK, "nf"},
+        {"move after, helper leaves", false, Helper::leaves, SCC_OK, "nf"},
+        {"move after, helper cancels", false, Helper::cancels, SCC_I_OPERATIONCANCELED, "n"},
+        {"move after, helper fails", false, Helper::fails, SCC_E_UNKNOWNERROR, "n"},
+    };
+    LPVOID context = open_session();
+    int index = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path folder = fs::path(m_dir) / ("order" + std::to_string(index++));
+        fs::create_directories(folder);
+        const std::string old_path = (folder / "old.c").string();
+        const std::string new_path = (folder / "new.c").string();
+        testsys::write_file(c.host_moved_first ? new_path : old_path, "mine");
+        if (c.host_moved_first) queue_reply(ok_response());
+        const std::string rename_answer = c.helper == Helper::cancels ? response(2)
+                                          : c.helper == Helper::fails ? response(1)
+                                                                      : ok_response();
+        // Moved first, the helper's own rename leaves its copy at the new path.
+        const std::string moves =
+            c.host_moved_first ? "create " + new_path : "move " + old_path + "\t" + new_path;
+        queue(c.helper == Helper::moves ? moves : "reply", rename_answer);
+        const bool refreshes = std::string(c.sent).find('f') != std::string::npos;
+        if (refreshes) queue_reply(ok_response());
+
+        EXPECT_EQ(c.expected, m_scc.Rename(context, nullptr, old_path.c_str(), new_path.c_str()));
+
+        const std::string sent = new_requests();
+        EXPECT_EQ(std::string(c.sent).find('r') != std::string::npos,
+                  sent.find("<op_identifier_start>12<") != std::string::npos);
+        EXPECT_EQ(refreshes, sent.find("<op_identifier_start>13<") != std::string::npos);
+        const std::string& host_path = c.host_moved_first ? new_path : old_path;
+        EXPECT_EQ("mine", testsys::read_file(host_path));
+        EXPECT_EQ(std::vector<std::string>{fs::path(host_path).filename().string()},
+                  folder_entries(folder));
+        if (!c.host_moved_first) {
+            fs::rename(old_path, new_path);  // the host's move, after the call
+            EXPECT_EQ("mine", testsys::read_file(new_path));
+        }
+    }
+}
+
+// A copy put back after a rename that did not happen keeps its read-only bit,
+// in both host orders.
+TEST_F(PluginTest, AReadOnlyFilePutBackStaysReadOnly) {
+    LPVOID context = open_session();
+    for (const bool moved_first : {true, false}) {
+        SCOPED_TRACE(moved_first ? "moved first" : "moved after");
+        const fs::path folder = fs::path(m_dir) / (moved_first ? "first" : "after");
+        fs::create_directories(folder);
+        const std::string old_path = (folder / "old.c").string();
+        const std::string new_path = (folder / "new.c").string();
+        const std::string& host_path = moved_first ? new_path : old_path;
+        testsys::write_file(host_path, "mine");
+        fs::permissions(host_path, fs::perms::owner_write, fs::perm_options::remove);
+        if (moved_first) queue_reply(ok_response());
+        queue_reply(response(1));
+        EXPECT_EQ(SCC_E_UNKNOWNERROR,
+                  m_scc.Rename(context, nullptr, old_path.c_str(), new_path.c_str()));
+        EXPECT_EQ("mine", testsys::read_file(host_path));
+        EXPECT_EQ(fs::perms::none, fs::status(host_path).permissions() & fs::perms::owner_write);
+        EXPECT_EQ(std::vector<std::string>{fs::path(host_path).filename().string()},
+                  folder_entries(folder));
+        fs::permissions(host_path, fs::perms::owner_write, fs::perm_options::add);
+    }
+}
+
+// Whatever stands at the new path and is no file (a named pipe, a device name)
+// is refused before anything is sent, and nothing waits on it.
+TEST_F(PluginTest, SomethingThatIsNoFileAtTheNewPathIsRefused) {
+    LPVOID context = open_session();
+    const std::string old_path = (fs::path(m_dir) / "old.c").string();
+    testsys::write_file(old_path, "mine");
+    std::vector<std::string> new_paths;
+    const std::string fifo = (fs::path(m_dir) / "pipe.c").string();
+    if (testsys::make_fifo(fifo)) new_paths.push_back(fifo);
+    if (testsys::has_device_names()) {
+        for (const char* device : {"NUL", "CON", "con.c", "COM1", "LPT9.txt", "AUX  .h"})
+            new_paths.push_back((fs::path(m_dir) / device).string());
+    }
+    ASSERT_FALSE(new_paths.empty());
+    for (const std::string& new_path : new_paths) {
+        SCOPED_TRACE(new_path);
+        EXPECT_EQ(SCC_E_UNKNOWNERROR,
+                  m_scc.Rename(context, nullptr, old_path.c_str(), new_path.c_str()));
+        EXPECT_EQ("", new_requests());
+        EXPECT_EQ("mine", testsys::read_file(old_path));
+    }
+}
+
+// "a.c" to "A.c": where names ignore case both name one file, which keeps the
+// host's bytes whether or not the helper renames it on disk.
+TEST_F(PluginTest, ACaseOnlyRenameKeepsTheOneFile) {
+    LPVOID context = open_session();
+    for (const bool helper_moves : {false, true}) {
+        SCOPED_TRACE(helper_moves ? "helper renames on disk" : "helper leaves the disk");
+        const fs::path folder = fs::path(m_dir) / (helper_moves ? "moves" : "leaves");
+        fs::create_directories(folder);
+        const std::string old_path = (folder / "a.c").string();
+        const std::string new_path = (folder / "A.c").string();
+        testsys::write_file(old_path, "mine");
+        queue(helper_moves ? "move " + old_path + "\t" + new_path : "reply", ok_response());
+        queue_reply(ok_response());
+        EXPECT_EQ(SCC_OK, m_scc.Rename(context, nullptr, old_path.c_str(), new_path.c_str()));
+        EXPECT_EQ(std::string::npos, new_requests().find("<op_identifier_start>12<"));
+        const std::vector<std::string> entries = folder_entries(folder);
+        ASSERT_EQ(1u, entries.size());
+        EXPECT_EQ("mine", testsys::read_file((folder / entries[0]).string()));
     }
 }
 

@@ -23,7 +23,8 @@ const std::string kScc = "SOFTWARE\\SourceCodeControlProvider";
 const std::string kInstalled = kScc + "\\InstalledSCCProviders";
 const std::string kOurs = "SOFTWARE\\Corvane\\NorrowNavigator";
 
-// Every key and string value below a key, as "path" and "path=name:value".
+// Every key and value below a key, as "path" and "path=name" with the value's
+// type, a colon and its bytes.
 void snapshot_into(const std::string& key, std::map<std::string, std::string>& into) {
     HKEY opened = nullptr;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | kView, &opened) != 0) return;
@@ -34,7 +35,8 @@ void snapshot_into(const std::string& key, std::map<std::string, std::string>& i
         DWORD name_size = sizeof(name), data_size = sizeof(data), type = 0;
         if (RegEnumValueA(opened, i, name, &name_size, nullptr, &type, data, &data_size) != 0)
             break;
-        into[key + "=" + name] = std::string(reinterpret_cast<char*>(data), data_size);
+        into[key + "=" + name] =
+            std::to_string(type) + ":" + std::string(reinterpret_cast<char*>(data), data_size);
     }
     std::vector<std::string> subkeys;
     for (DWORD i = 0;; ++i) {
@@ -54,20 +56,25 @@ std::map<std::string, std::string> snapshot() {
     return values;
 }
 
-void set_string(const std::string& key, const std::string& name, const std::string& value) {
+void set_value(const std::string& key, const std::string& name, DWORD type,
+               const std::string& bytes) {
     HKEY opened = nullptr;
     ASSERT_EQ(0, RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_WRITE | kView,
                                  nullptr, &opened, nullptr));
-    RegSetValueExA(opened, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                   static_cast<DWORD>(value.size() + 1));
+    RegSetValueExA(opened, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                   static_cast<DWORD>(bytes.size()));
     RegCloseKey(opened);
+}
+
+void set_string(const std::string& key, const std::string& name, const std::string& value) {
+    set_value(key, name, REG_SZ, std::string(value.c_str(), value.size() + 1));
 }
 
 std::string get_string(const std::string& key, const std::string& name) {
     const auto values = snapshot();
     const auto found = values.find(key + "=" + name);
     if (found == values.end()) return "(none)";
-    return std::string(found->second.c_str());
+    return std::string(found->second.c_str() + found->second.find(':') + 1);
 }
 
 void delete_tree(const std::string& key) {
@@ -177,6 +184,32 @@ TEST_F(ToolTest, AForeignEntryUnderOurNameComesBack) {
     ASSERT_EQ(0, run(register_tool(), {"uninstall"})) << m_output;
     EXPECT_EQ(foreign + "2", get_string(kInstalled, name));
     RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kInstalled.c_str(), name.c_str());
+}
+
+// Whatever type the foreign value under our display name has, it comes back
+// with its type and bytes.
+TEST_F(ToolTest, AForeignEntryOfAnyTypeComesBackAsItWas) {
+    const std::string name = "Corvane Norrow Navigator";
+    const struct {
+        const char* what;
+        DWORD type;
+        std::string bytes;
+    } cases[] = {
+        {"expandable string", REG_EXPAND_SZ, std::string("%ProgramFiles%\\x\0", 16)},
+        {"number", REG_DWORD, std::string("\x2a\0\0\0", 4)},
+        {"empty string", REG_SZ, std::string("\0", 1)},
+        {"no bytes", REG_BINARY, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        set_value(kInstalled, name, c.type, c.bytes);
+        const auto before = snapshot();
+        ASSERT_EQ(0, run(register_tool(), {"install"})) << m_output;
+        EXPECT_EQ(kOurs, get_string(kInstalled, name));
+        ASSERT_EQ(0, run(register_tool(), {"uninstall"})) << m_output;
+        EXPECT_EQ(before, snapshot());
+        RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kInstalled.c_str(), name.c_str());
+    }
 }
 
 // The health check names each fault made on purpose, and passes a sound install.

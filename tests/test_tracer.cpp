@@ -146,6 +146,39 @@ TEST_F(TraceTest, TwoProcessesInTheSameSecondShareOneFile) {
     FAIL() << "the two processes never started within one second";
 }
 
+// Run by the next case in two processes at once: lines longer than any stream
+// buffer.
+TEST_F(TraceTest, DISABLED_WriteLongLines) {
+    const std::string payload(9000, 'q');
+    NRWAPIS_Tracer tracer("m", "c", "long");
+    for (int i = 0; i < 200; ++i) tracer.writeTrace("%s", payload.c_str());
+}
+
+TEST_F(TraceTest, TwoProcessesNeverSplitEachOthersLines) {
+    testsys::set_env(kVariable, m_dir);
+    const std::string detail = "m::c::long::" + std::string(9000, 'q');
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        testsys::remove_tree(m_dir);
+        fs::create_directories(m_dir);
+        const std::vector<std::string> args = {"--gtest_also_run_disabled_tests",
+                                               "--gtest_filter=TraceTest.DISABLED_WriteLongLines"};
+        const auto first = testsys::start_program(testsys::own_executable(), args);
+        const auto second = testsys::start_program(testsys::own_executable(), args);
+        ASSERT_EQ(0, testsys::wait_program(first));
+        ASSERT_EQ(0, testsys::wait_program(second));
+        if (trace_files(m_dir).size() != 1) continue;  // the clock turned a second in between
+        const auto lines = trace_lines();
+        EXPECT_EQ(2u * 202u, lines.size());
+        int broken = 0;
+        for (const auto& text : lines)
+            broken +=
+                text != detail && text != "m::c::long::Entering" && text != "m::c::long::Exiting";
+        EXPECT_EQ(0, broken);
+        return;
+    }
+    FAIL() << "the two processes never started within one second";
+}
+
 }  // namespace
 
 namespace {

@@ -50,17 +50,17 @@ std::string line_prefix(const char* module_name, const char* class_name, const c
     return line;
 }
 
-void write_line(const std::string& line, bool flush) {
+// Every line, scope lines too, goes out whole and at once.
+void write_line(const std::string& line) {
     std::lock_guard<std::mutex> guard(trace_lock());
     if (!tracing() || NRWAPIS_Tracer::m_fd == nullptr) return;
-    std::fwrite(line.data(), 1, line.size(), NRWAPIS_Tracer::m_fd);
-    if (flush) std::fflush(NRWAPIS_Tracer::m_fd);
+    nrwapis::platform::append_whole(NRWAPIS_Tracer::m_fd, line);
 }
 
 void write_scope_line(const char* module_name, const char* class_name, const char* method,
                       const char* what) {
     try {
-        write_line(line_prefix(module_name, class_name, method) + what, false);
+        write_line(line_prefix(module_name, class_name, method) + what);
     } catch (...) {
     }
 }
@@ -138,7 +138,7 @@ void NRWAPIS_Tracer::writeTrace(const char* format, ...) {
         std::vsnprintf(&line[prefix], static_cast<std::size_t>(length) + 1, format, args);
         va_end(args);
         line.back() = '\n';
-        write_line(line, true);
+        write_line(line);
     } catch (...) {
     }
 }
@@ -161,7 +161,7 @@ void NRWAPIS_Tracer::open_trace_file() {
         store(trace_on, false);
         return;
     }
-    m_fd = std::fopen(path.c_str(), "a");
+    m_fd = nrwapis::platform::open_for_appending(path);
     if (m_fd != nullptr)
         store(file_opened, true);
     else

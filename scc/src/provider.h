@@ -168,6 +168,14 @@ class NRWScc_Impl : public NRWScc_Base {
     SCCRTN runFileSetCommand(const nrwscc::FileSetRules& rules, HWND hWnd, LONG nFiles,
                              LPCSTR* lpFileNames) const;
     SCCRTN classifyAndAdd(nrwscc::Scope& scope, HWND hWnd, LONG nFiles, LPCSTR* lpFileNames) const;
+    // Rename in the two orders hosts use: the file moved first, or moved after.
+    SCCRTN renameMovedFile(nrwscc::Scope& scope, HWND hWnd, const std::string& old_path,
+                           const std::string& new_path, const std::string& new_name);
+    SCCRTN renameFileBeforeItMoves(nrwscc::Scope& scope, HWND hWnd, const std::string& old_path,
+                                   const std::string& new_path, const std::string& new_name,
+                                   bool one_file);
+    int sendRename(HWND hWnd, const std::string& old_path, const std::string& new_name);
+    SCCRTN finishRename(nrwscc::Scope& scope, HWND hWnd, int renamed, const std::string& new_path);
     void sendText(const char* text) const;
 
     // A command may still run on another thread while the host ends the provider,

@@ -30,6 +30,10 @@ bool wait_until(Condition condition, int seconds = 60) {
 std::uintptr_t make_inheritable_canary();
 // Ends a process at once (used to play the user who closes the helper).
 void kill_process(int pid);
+// A named pipe (FIFO) at the path, where the system has them in its folders.
+bool make_fifo(const std::string& path);
+// Whether names such as NUL and CON name devices in every folder.
+bool has_device_names();
 
 }  // namespace testsys
 

@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -36,6 +37,14 @@ bool process_exists(int pid) {
     const std::size_t name_end = line.rfind(')');
     return name_end == std::string::npos || name_end + 2 >= line.size() ||
            line[name_end + 2] != 'Z';
+}
+
+bool make_fifo(const std::string& path) {
+    return mkfifo(path.c_str(), 0600) == 0;
+}
+
+bool has_device_names() {
+    return false;
 }
 
 void sleep_ms(int milliseconds) {

@@ -37,6 +37,14 @@ bool process_exists(int pid) {
     return alive;
 }
 
+bool make_fifo(const std::string&) {
+    return false;
+}
+
+bool has_device_names() {
+    return true;
+}
+
 void sleep_ms(int milliseconds) {
     Sleep(static_cast<DWORD>(milliseconds));
 }

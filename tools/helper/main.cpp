@@ -8,6 +8,7 @@
 //                     each starts with a directive line:
 //                       reply | pieces N MS | exit CODE | hang | echo | window |
 //                       hide (the window) | create PATH (a file, then reply) |
+//                       move FROM<tab>TO (the file on disk, then reply) |
 //                       linger MS (answer, stop reading, exit MS later)
 //   NRWH_MODE=echo    answer every request with its file set as the message
 //   NRWH_MODE=status  the same, but a status query gets the status 1
@@ -153,6 +154,13 @@ void run_script(const std::string& script, const helper::Request& request) {
         std::string path;
         std::getline(words >> std::ws, path);
         append_file(path, "made by the helper\n");
+    }
+    if (verb == "move") {
+        std::string paths;
+        std::getline(words >> std::ws, paths);
+        const std::size_t tab = paths.find('\t');
+        std::error_code ignored;
+        fs::rename(paths.substr(0, tab), paths.substr(tab + 1), ignored);
     }
     helper::write_output(body.data(), body.size());
 }

@@ -89,10 +89,13 @@ int install(bool make_default) {
     reg::Journal journal;
     LONG status = journal.set_string(kProviderKey, "SCCServerName", kProviderName);
     if (status == ERROR_SUCCESS) status = journal.set_string(kProviderKey, kServerPath, plugin);
-    // Another product's entry under our display name is kept to be put back.
-    const auto listed = reg::read_string(kInstalledKey, kProviderName);
-    if (status == ERROR_SUCCESS && listed && *listed != kProviderKey)
-        status = journal.set_string(kProviderKey, kPreviousListing, *listed);
+    // Another product's entry under our display name is kept to be put back,
+    // whatever its type and bytes.
+    const auto listed = reg::read_raw(kInstalledKey, kProviderName);
+    const bool ours_listed =
+        reg::read_string(kInstalledKey, kProviderName).value_or("") == kProviderKey;
+    if (status == ERROR_SUCCESS && listed && !ours_listed)
+        status = journal.set_raw(kProviderKey, kPreviousListing, *listed);
     if (status == ERROR_SUCCESS)
         status = journal.set_string(kInstalledKey, kProviderName, kProviderKey);
     const auto current = reg::read_string(kSccKey, kDefault);
@@ -121,9 +124,9 @@ int uninstall() {
     // names another key is not ours to delete.
     if (status == ERROR_SUCCESS &&
         reg::read_string(kInstalledKey, kProviderName).value_or("") == kProviderKey) {
-        const std::string previous = reg::read_string(kProviderKey, kPreviousListing).value_or("");
-        status = previous.empty() ? journal.delete_value(kInstalledKey, kProviderName)
-                                  : journal.set_string(kInstalledKey, kProviderName, previous);
+        const auto previous = reg::read_raw(kProviderKey, kPreviousListing);
+        status = previous ? journal.set_raw(kInstalledKey, kProviderName, *previous)
+                          : journal.delete_value(kInstalledKey, kProviderName);
     }
     for (const char* name : {"SCCServerName", kServerPath, kPreviousDefault, kPreviousListing})
         if (status == ERROR_SUCCESS) status = journal.delete_value(kProviderKey, name);

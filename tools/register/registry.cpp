@@ -31,27 +31,6 @@ class Key {
     HKEY m_key = nullptr;
 };
 
-struct RawValue {
-    DWORD type = 0;
-    std::vector<BYTE> data;
-};
-
-std::optional<RawValue> read_raw(const std::string& key, const std::string& name,
-                                 REGSAM view = kOwnView) {
-    Key opened;
-    if (opened.open(key, KEY_READ, view) != ERROR_SUCCESS) return std::nullopt;
-    DWORD type = 0, size = 0;
-    if (RegQueryValueExA(opened.get(), name.c_str(), nullptr, &type, nullptr, &size) !=
-        ERROR_SUCCESS)
-        return std::nullopt;
-    RawValue value{type, std::vector<BYTE>(size + 1)};
-    if (RegQueryValueExA(opened.get(), name.c_str(), nullptr, &type, value.data.data(), &size) !=
-        ERROR_SUCCESS)
-        return std::nullopt;
-    value.data.resize(size);
-    return value;
-}
-
 std::string as_string(const RawValue& value) {
     std::string text(value.data.begin(), value.data.end());
     while (!text.empty() && text.back() == '\0') text.pop_back();
@@ -80,6 +59,21 @@ std::string parent_of(const std::string& key) {
 }
 
 }  // namespace
+
+std::optional<RawValue> read_raw(const std::string& key, const std::string& name, REGSAM view) {
+    Key opened;
+    if (opened.open(key, KEY_READ, view) != ERROR_SUCCESS) return std::nullopt;
+    DWORD type = 0, size = 0;
+    if (RegQueryValueExA(opened.get(), name.c_str(), nullptr, &type, nullptr, &size) !=
+        ERROR_SUCCESS)
+        return std::nullopt;
+    RawValue value{type, std::vector<BYTE>(size + 1)};
+    if (RegQueryValueExA(opened.get(), name.c_str(), nullptr, &type, value.data.data(), &size) !=
+        ERROR_SUCCESS)
+        return std::nullopt;
+    value.data.resize(size);
+    return value;
+}
 
 std::optional<std::string> read_string(const std::string& key, const std::string& name,
                                        REGSAM view) {
@@ -125,6 +119,12 @@ LONG Journal::remember_value(const std::string& key, const std::string& name) {
 
 LONG Journal::set_string(const std::string& key, const std::string& name,
                          const std::string& value) {
+    RawValue raw{REG_SZ, std::vector<BYTE>(value.begin(), value.end())};
+    raw.data.push_back(0);
+    return set_raw(key, name, raw);
+}
+
+LONG Journal::set_raw(const std::string& key, const std::string& name, const RawValue& value) {
     // Keys made on the way are removed again if the whole does not go through.
     std::vector<std::string> made;
     for (std::string k = key; !k.empty() && !key_exists(k); k = parent_of(k)) made.push_back(k);
@@ -132,9 +132,7 @@ LONG Journal::set_string(const std::string& key, const std::string& name,
     for (auto k = made.rbegin(); k != made.rend(); ++k)
         m_undo.push_back([this, path = *k] { delete_key_if_empty(path); });
     remember_value(key, name);
-    RawValue raw{REG_SZ, std::vector<BYTE>(value.begin(), value.end())};
-    raw.data.push_back(0);
-    return write_raw(key, name, raw);
+    return write_raw(key, name, value);
 }
 
 LONG Journal::delete_value(const std::string& key, const std::string& name) {

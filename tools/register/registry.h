@@ -17,6 +17,15 @@ namespace reg {
 // reads the other one (KEY_WOW64_32KEY, KEY_WOW64_64KEY).
 extern const REGSAM kOwnView;
 
+// A value of any type, as its bytes.
+struct RawValue {
+    DWORD type = 0;
+    std::vector<BYTE> data;
+};
+// Nothing when the value or its key is missing.
+std::optional<RawValue> read_raw(const std::string& key, const std::string& name,
+                                 REGSAM view = kOwnView);
+
 // A string value as found; nothing when the value or its key is missing.
 std::optional<std::string> read_string(const std::string& key, const std::string& name,
                                        REGSAM view = kOwnView);
@@ -31,6 +40,7 @@ class Journal {
     ~Journal();
     // Each returns the system's error code, ERROR_SUCCESS when it worked.
     LONG set_string(const std::string& key, const std::string& name, const std::string& value);
+    LONG set_raw(const std::string& key, const std::string& name, const RawValue& value);
     LONG delete_value(const std::string& key, const std::string& name);
     // Deletes the key if it holds neither values nor subkeys.
     LONG delete_key_if_empty(const std::string& key);

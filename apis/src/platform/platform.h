@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -84,5 +85,11 @@ bool environment_value(const char* name, std::string& value);
 void utc_time_of_day(int& hour, int& minute, int& second);
 // The separator that joins a folder and a file name.
 char path_separator();
+
+// The trace file, opened for appending. Each line goes to it in one write of the
+// whole line, so that processes sharing the file never split each other's lines
+// however long they are; in text mode where the system has one.
+std::FILE* open_for_appending(const std::string& path);
+bool append_whole(std::FILE* file, const std::string& line);
 
 }  // namespace nrwapis::platform

@@ -221,4 +221,15 @@ char path_separator() {
     return '/';
 }
 
+std::FILE* open_for_appending(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "a");
+    if (file != nullptr) std::setvbuf(file, nullptr, _IONBF, 0);
+    return file;
+}
+
+bool append_whole(std::FILE* file, const std::string& line) {
+    const ssize_t written = ::write(fileno(file), line.data(), line.size());
+    return written == static_cast<ssize_t>(line.size());
+}
+
 }  // namespace nrwapis::platform

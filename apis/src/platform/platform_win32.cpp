@@ -1,4 +1,6 @@
 // Win32 back end: anonymous pipes and CreateProcessA with an explicit handle list.
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 #include <winternl.h>
 
@@ -188,6 +190,37 @@ void utc_time_of_day(int& hour, int& minute, int& second) {
 
 char path_separator() {
     return '\\';
+}
+
+std::FILE* open_for_appending(const std::string& path) {
+    // Append-only access: the system places each write at the end of the file
+    // as one piece, also against other processes.
+    HANDLE handle = CreateFileA(path.c_str(), FILE_APPEND_DATA,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_APPEND | _O_TEXT);
+    if (descriptor == -1) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    std::FILE* file = _fdopen(descriptor, "a");
+    if (file == nullptr) _close(descriptor);
+    return file;
+}
+
+bool append_whole(std::FILE* file, const std::string& line) {
+    // The line ends of text mode, made here so that the line stays one write.
+    std::string text;
+    text.reserve(line.size() + 8);
+    for (const char c : line) {
+        if (c == '\n') text += '\r';
+        text += c;
+    }
+    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    DWORD written = 0;
+    return WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+           written == text.size();
 }
 
 }  // namespace nrwapis::platform

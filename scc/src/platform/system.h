@@ -41,6 +41,19 @@ bool replace_file(const char* from, const char* to, std::uint32_t& error);
 bool delete_file(const char* path, std::uint32_t& error);
 bool is_folder(const char* path);
 
+// What a path names. `other` is anything no file operation may touch: a pipe,
+// a device, or a name the system keeps for a device (CON, NUL, COM1 ...).
+enum class PathKind { nothing, file, folder, other };
+PathKind path_kind(const char* path);
+// Whether two paths name one file, as a case-only rename does where names
+// ignore case.
+bool same_file(const char* first, const char* second);
+// Copies a file, attributes included, to a name that must not exist yet.
+bool copy_file_no_replace(const char* from, const char* to, std::uint32_t& error);
+// The file's attributes (the read-only bit among them), to be put back later.
+bool read_attributes(const char* path, std::uint32_t& attributes);
+bool write_attributes(const char* path, std::uint32_t attributes);
+
 // A modal box with one OK button, owned by `owner` (none when null).
 void show_message_box(HWND owner, const wchar_t* text, const wchar_t* caption);
 

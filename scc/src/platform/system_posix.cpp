@@ -108,6 +108,61 @@ bool delete_file(const char* path, std::uint32_t& error) {
     return false;
 }
 
+PathKind path_kind(const char* path) {
+    struct stat info {};
+    if (stat(path, &info) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? PathKind::nothing : PathKind::other;
+    if (S_ISREG(info.st_mode)) return PathKind::file;
+    return S_ISDIR(info.st_mode) ? PathKind::folder : PathKind::other;
+}
+
+bool same_file(const char* first, const char* second) {
+    struct stat a {
+    }, b{};
+    return stat(first, &a) == 0 && stat(second, &b) == 0 && a.st_dev == b.st_dev &&
+           a.st_ino == b.st_ino;
+}
+
+bool copy_file_no_replace(const char* from, const char* to, std::uint32_t& error) {
+    struct stat info {};
+    const int source = open(from, O_RDONLY | O_CLOEXEC);
+    if (source < 0 || fstat(source, &info) != 0) {
+        error = file_error(errno);
+        if (source >= 0) close(source);
+        return false;
+    }
+    const int target = open(to, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, info.st_mode & 07777);
+    bool copied = target >= 0;
+    char buffer[65536];
+    for (ssize_t got = 0; copied && (got = read(source, buffer, sizeof(buffer))) != 0;) {
+        copied = got > 0;
+        for (ssize_t at = 0; copied && at < got;) {
+            const ssize_t put = write(target, buffer + at, static_cast<std::size_t>(got - at));
+            copied = put > 0;
+            at += put;
+        }
+    }
+    if (!copied) error = file_error(errno);
+    close(source);
+    if (target >= 0 && (close(target) != 0 || !copied)) {
+        if (copied) error = file_error(errno);
+        unlink(to);
+        return false;
+    }
+    return copied;
+}
+
+bool read_attributes(const char* path, std::uint32_t& attributes) {
+    struct stat info {};
+    if (stat(path, &info) != 0) return false;
+    attributes = info.st_mode & 07777;
+    return true;
+}
+
+bool write_attributes(const char* path, std::uint32_t attributes) {
+    return chmod(path, static_cast<mode_t>(attributes)) == 0;
+}
+
 void show_message_box(HWND, const wchar_t* text, const wchar_t* caption) {
     std::string line;
     for (const wchar_t* part : {caption, L": ", text, L"\n"})
