@@ -28,12 +28,23 @@ TEST_F(PluginTest, SelfAnsweringExportsNeedNoProviderAndTraceNothing) {
     EXPECT_EQ(SCC_OK, m_scc.GetExtendedCapabilities(nullptr, 5, nullptr));
     EXPECT_EQ(SCC_OK, m_scc.GetExtendedCapabilities(nullptr, 5, &flag));
     EXPECT_EQ(0, flag);
+    // Outputs get the answer that means "no", not what the host's memory held.
     flag = 7;
     EXPECT_EQ(SCC_OK, m_scc.IsMultiCheckoutEnabled(nullptr, &flag));
-    EXPECT_EQ(7, flag);
+    EXPECT_EQ(0, flag);
+    EXPECT_EQ(SCC_OK, m_scc.IsMultiCheckoutEnabled(nullptr, nullptr));
     LONG option = 7;
     EXPECT_EQ(SCC_OK, m_scc.GetUserOption(nullptr, 1, &option));
-    EXPECT_EQ(7, option);
+    EXPECT_EQ(0, option);
+    EXPECT_EQ(SCC_OK, m_scc.GetUserOption(nullptr, 1, nullptr));
+    // As many answers as files, and not one more; none for a negative count.
+    BOOL will_create[4] = {7, 7, 7, 7};
+    EXPECT_EQ(SCC_OK, m_scc.WillCreateSccFile(nullptr, 3, nullptr, will_create));
+    EXPECT_EQ((std::vector<BOOL>{0, 0, 0, 7}), std::vector<BOOL>(will_create, will_create + 4));
+    will_create[0] = 7;
+    EXPECT_EQ(SCC_OK, m_scc.WillCreateSccFile(nullptr, -1, nullptr, will_create));
+    EXPECT_EQ(7, will_create[0]);
+    EXPECT_EQ(SCC_OK, m_scc.WillCreateSccFile(nullptr, 3, nullptr, nullptr));
     EXPECT_EQ(SCC_OK, m_scc.DirDiff(nullptr, nullptr, "C:\\w", 0, nullptr));
     EXPECT_EQ(SCC_OK, m_scc.BeginBatch());
     EXPECT_EQ(SCC_OK, m_scc.EndBatch());

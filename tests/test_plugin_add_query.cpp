@@ -201,8 +201,6 @@ TEST_F(PluginTest, DiffHistoryPropertiesAndLaunchReachTheHelper) {
     open_project(context);
 
     EXPECT_EQ(SCC_OK, m_scc.Diff(context, nullptr, files[0], 0x06, nullptr));
-    for (LONG quick : {0x10, 0x20, 0x40})
-        EXPECT_EQ(SCC_OK, m_scc.Diff(context, nullptr, files[0], quick, nullptr));
     queue_reply(response(2));
     EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.Diff(context, nullptr, files[0], 0, nullptr));
     EXPECT_EQ(file_set_request(7, {one}, 0, 0) + file_set_request(7, {one}, 0, 0), new_requests());
@@ -247,8 +245,6 @@ TEST_F(PluginTest, DiffHistoryPropertiesAndLaunchReachTheHelper) {
     // After the project is opened again.
     lines.erase(lines.begin(), std::find(lines.begin(), lines.end(), line("Diff", kEnter)));
     std::vector<std::string> rest = scoped("Diff", {diff_line});
-    for (int quick = 0; quick < 3; ++quick)
-        rest = joined(rest, scoped("Diff", {diff_line, "Non graphical diff"}));
     rest = joined(rest, scoped("Diff", {diff_line, " nrw_api_compare_with_pred failed"}));
     rest = joined(rest, scoped("History", {}));
     rest = joined(rest, scoped("History", {}));
@@ -258,6 +254,56 @@ TEST_F(PluginTest, DiffHistoryPropertiesAndLaunchReachTheHelper) {
                   scoped("Properties", {"Property of file : " + one, "nrw_api_property failed"}));
     rest = joined(rest, scoped("RunScc", {"No. of files : 0", "nrw_api_launch_nrw failed"}));
     EXPECT_EQ(rest, lines);
+}
+
+// A quick diff (no window, only "has it changed?") asks the helper for the
+// file's status: modified gives "differs", controlled and unmodified gives
+// "unchanged", and a file the helper cannot speak for is an error, never a
+// blind "unchanged".
+TEST_F(PluginTest, QuickDiffAsksTheHelperWhetherTheFileChanged) {
+    const struct {
+        const char* name;
+        LONG flags;
+        bool present;
+        std::string answer;  // to the status query; empty: none is asked
+        SCCRTN expected;
+    } cases[] = {
+        {"unchanged", 0x10, true, query_answer(1), SCC_OK},
+        {"checked out, unchanged", 0x20, true, query_answer(3), SCC_OK},
+        {"modified", 0x40, true, query_answer(9), SCC_I_FILEDIFFERS},
+        {"checked out and modified", 0x10 | 0x04, true, query_answer(11), SCC_I_FILEDIFFERS},
+        {"not controlled", 0x10, true, query_answer(0), SCC_E_UNKNOWNERROR},
+        {"modified, not controlled", 0x20, true, query_answer(8), SCC_E_UNKNOWNERROR},
+        {"query failed", 0x10, true, response(1), SCC_E_UNKNOWNERROR},
+        {"file absent", 0x10, false, "", SCC_E_UNKNOWNERROR},
+    };
+    LPVOID context = open_session();
+    std::vector<std::string> expected_trace;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = (fs::path(m_dir) / (std::string(c.name) + ".c")).string();
+        if (c.present) testsys::write_file(path, "int x;");
+        if (!c.answer.empty()) queue_reply(c.answer);
+        EXPECT_EQ(c.expected, m_scc.Diff(context, nullptr, path.c_str(), c.flags, nullptr));
+        EXPECT_EQ(c.answer.empty() ? "" : query_request(path, 11), new_requests());
+        std::vector<std::string> texts = {"FileName : " + path + " ", "Non graphical diff"};
+        if (c.answer == response(1))
+            texts.push_back("Error returned from nrw_api_query and status is : 0");
+        expected_trace = joined(expected_trace, scoped("Diff", texts));
+    }
+    EXPECT_EQ(expected_trace, command_trace());
+}
+
+// No events: an empty name, status 0 and none remaining, whatever the buffers held.
+TEST_F(PluginTest, GetEventsSaysThereAreNone) {
+    LPVOID context = open_session();
+    char name[8] = "stale";
+    LONG status = 7, remaining = 7;
+    EXPECT_EQ(SCC_OK, m_scc.GetEvents(context, name, &status, &remaining));
+    EXPECT_EQ("", std::string(name));
+    EXPECT_EQ(0, status);
+    EXPECT_EQ(0, remaining);
+    EXPECT_EQ(SCC_OK, m_scc.GetEvents(context, nullptr, nullptr, nullptr));
 }
 
 }  // namespace

@@ -281,11 +281,17 @@ SCCRTN SCC_CALL SccGetParentProjectPath(LPVOID, HWND, LPSTR, LPCSTR, LPSTR, LPST
     return SCC_OK;
 }
 
-SCCRTN SCC_CALL SccIsMultiCheckoutEnabled(LPVOID, LPBOOL) {
+// The self-answering exports with outputs fill them with the answer that means
+// "no": a host that does not look at the capability bits first reads that, not
+// whatever its memory held.
+SCCRTN SCC_CALL SccIsMultiCheckoutEnabled(LPVOID, LPBOOL pbMultiCheckout) {
+    if (pbMultiCheckout != nullptr) *pbMultiCheckout = 0;
     return SCC_OK;
 }
 
-SCCRTN SCC_CALL SccWillCreateSccFile(LPVOID, LONG, LPCSTR*, LPBOOL) {
+SCCRTN SCC_CALL SccWillCreateSccFile(LPVOID, LONG nFiles, LPCSTR*, LPBOOL pbSccFiles) {
+    if (pbSccFiles != nullptr)
+        for (LONG i = 0; i < nFiles; ++i) pbSccFiles[i] = 0;
     return SCC_OK;
 }
 
@@ -304,7 +310,8 @@ SCCRTN SCC_CALL SccQueryChanges(LPVOID, LONG, LPCSTR*, QUERYCHANGESFUNC, LPVOID)
     return SCC_OK;
 }
 
-SCCRTN SCC_CALL SccGetUserOption(LPVOID, LONG, LPLONG) {
+SCCRTN SCC_CALL SccGetUserOption(LPVOID, LONG, LPLONG lpVal) {
+    if (lpVal != nullptr) *lpVal = 0;
     return SCC_OK;
 }
 

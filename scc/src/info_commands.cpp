@@ -56,10 +56,11 @@ SCCRTN NRWScc_Impl::Diff(HWND, LPCSTR lpFileName, LONG fOptions, LPVOID) {
     Scope scope("Diff");
     if (!isProjectOpen()) return SCC_E_PROJNOTOPEN;
     scope.writeTrace("FileName : %s ", lpFileName);
-    // The host only asks whether the file changed: it is told it did not.
+    // The host only asks whether the file changed, without a window: the
+    // helper's status says, and a file it cannot speak for is never "unchanged".
     if ((fOptions & kQuickDiffFlags) != 0) {
         scope.writeText("Non graphical diff");
-        return SCC_OK;
+        return quickDiff(scope, lpFileName);
     }
     const int result = nrw_api_compare_with_pred(current_session(), lpFileName);
     activateHelperWindow();
@@ -68,6 +69,17 @@ SCCRTN NRWScc_Impl::Diff(HWND, LPCSTR lpFileName, LONG fOptions, LPVOID) {
         return SCC_E_UNKNOWNERROR;
     }
     return SCC_OK;
+}
+
+SCCRTN NRWScc_Impl::quickDiff(Scope& scope, LPCSTR lpFileName) {
+    if (!isFilePresent(lpFileName)) return SCC_E_UNKNOWNERROR;
+    long helper_status = 0;
+    if (nrw_api_query(current_session(), lpFileName, kStatusQuery, &helper_status) != 0) {
+        scope.writeTrace("Error returned from nrw_api_query and status is : %ld", helper_status);
+        return SCC_E_UNKNOWNERROR;
+    }
+    if ((helper_status & kControlled) == 0) return SCC_E_UNKNOWNERROR;
+    return (helper_status & kModified) != 0 ? SCC_I_FILEDIFFERS : SCC_OK;
 }
 
 SCCRTN NRWScc_Impl::History(HWND, LONG nFiles, LPCSTR* lpFileNames, LONG, LPVOID) {

@@ -187,7 +187,11 @@ SCCRTN NRWScc_Impl::DirDiff(HWND hWnd, LPCSTR lpDirName, LONG dwFlags, LPVOID pv
 SCCRTN NRWScc_Impl::DirQueryInfo(LONG, LPCSTR*, LPLONG) {
     return traced_stub("DirQueryInfo");
 }
-SCCRTN NRWScc_Impl::GetEvents(LPSTR, LPLONG, LPLONG) {
+SCCRTN NRWScc_Impl::GetEvents(LPSTR lpFileName, LPLONG lpStatus, LPLONG pnEventsRemaining) {
+    // No events: a host that reads the outputs anyway finds exactly that.
+    if (lpFileName != nullptr) lpFileName[0] = '\0';
+    store(lpStatus, LONG(0));
+    store(pnEventsRemaining, LONG(0));
     return traced_stub("GetEvents");
 }
 SCCRTN NRWScc_Impl::BeginBatch() {

@@ -168,6 +168,7 @@ class NRWScc_Impl : public NRWScc_Base {
     SCCRTN runFileSetCommand(const nrwscc::FileSetRules& rules, HWND hWnd, LONG nFiles,
                              LPCSTR* lpFileNames) const;
     SCCRTN classifyAndAdd(nrwscc::Scope& scope, HWND hWnd, LONG nFiles, LPCSTR* lpFileNames) const;
+    SCCRTN quickDiff(nrwscc::Scope& scope, LPCSTR lpFileName);
     // Rename in the two orders hosts use: the file moved first, or moved after.
     SCCRTN renameMovedFile(nrwscc::Scope& scope, HWND hWnd, const std::string& old_path,
                            const std::string& new_path, const std::string& new_name);
