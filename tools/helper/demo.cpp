@@ -10,7 +10,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-enum class FileState { uncontrolled, checked_in, checked_out };
+// A changed file is checked in and differs from the repository's copy ('M' in
+// the state file): the status query says so.
+enum class FileState { uncontrolled, checked_in, checked_out, changed };
 
 using Repository = std::map<std::string, FileState>;
 
@@ -20,8 +22,9 @@ Repository load(const std::string& path) {
     std::string line;
     while (std::getline(in, line)) {
         if (line.size() < 3) continue;
-        repository[line.substr(2)] =
-            line[0] == 'O' ? FileState::checked_out : FileState::checked_in;
+        repository[line.substr(2)] = line[0] == 'O'   ? FileState::checked_out
+                                     : line[0] == 'M' ? FileState::changed
+                                                      : FileState::checked_in;
     }
     return repository;
 }
@@ -30,7 +33,10 @@ void save(const Repository& repository, const std::string& path) {
     std::ofstream out(path, std::ios::trunc);
     for (const auto& [name, state] : repository) {
         if (state == FileState::uncontrolled) continue;
-        out << (state == FileState::checked_out ? 'O' : 'I') << ' ' << name << '\n';
+        out << (state == FileState::checked_out ? 'O'
+                : state == FileState::changed   ? 'M'
+                                                : 'I')
+            << ' ' << name << '\n';
     }
 }
 
@@ -71,7 +77,10 @@ FileState state_of(const Repository& repository, const std::string& name) {
 std::string query_answer(const Repository& repository, const Request& request) {
     const FileState state =
         request.files.empty() ? FileState::uncontrolled : state_of(repository, request.files[0]);
-    const int bits = state == FileState::uncontrolled ? 0 : state == FileState::checked_in ? 1 : 3;
+    const int bits = state == FileState::uncontrolled ? 0
+                     : state == FileState::checked_in ? 1
+                     : state == FileState::changed    ? 9
+                                                      : 3;
     return response(0, "<query_res_start>" + std::to_string(bits) + "<query_res_end>");
 }
 
@@ -92,8 +101,12 @@ std::string rename(Repository& repository, const Request& request, const std::st
         return response(1, "");
     const std::string& old_path = request.files[0];
     const std::size_t slash = old_path.find_last_of("\\/");
-    const std::string new_path =
-        slash == std::string::npos ? new_name : old_path.substr(0, slash + 1) + new_name;
+    // Where the new name is a whole path (a plug-in on a system whose paths have
+    // no backslash sends it so), it is taken as it is.
+    const bool whole_path = new_name.find_first_of("\\/") != std::string::npos;
+    const std::string new_path = slash == std::string::npos || whole_path
+                                     ? new_name
+                                     : old_path.substr(0, slash + 1) + new_name;
     std::error_code error;
     fs::rename(old_path, new_path, error);
     if (error) return response(1, "");
@@ -117,7 +130,9 @@ std::string demo_answer(const Request& request, const std::string& state_file) {
     std::string message;
     bool all_done = true;
     for (const std::string& name : request.files) {
-        const bool possible = state_of(repository, name) == transition.from;
+        FileState state = state_of(repository, name);
+        if (state == FileState::changed) state = FileState::checked_in;
+        const bool possible = state == transition.from;
         if (possible) repository[name] = transition.to;
         all_done = all_done && possible;
         statuses += possible ? "0 " : "1 ";
