@@ -46,6 +46,24 @@ class TraceTest : public ::testing::Test {
         return lines;
     }
 
+    // Runs a case in two processes at once until both first trace within one
+    // second, and so into one file; false when they never did.
+    bool two_processes_share_a_file(const std::string& test_case) {
+        testsys::set_env(kVariable, m_dir);
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            testsys::remove_tree(m_dir);
+            fs::create_directories(m_dir);
+            const std::vector<std::string> args = {"--gtest_also_run_disabled_tests",
+                                                   "--gtest_filter=" + test_case};
+            const auto first = testsys::start_program(testsys::own_executable(), args);
+            const auto second = testsys::start_program(testsys::own_executable(), args);
+            EXPECT_EQ(0, testsys::wait_program(first));
+            EXPECT_EQ(0, testsys::wait_program(second));
+            if (trace_files(m_dir).size() == 1) return true;  // else the clock turned a second
+        }
+        return false;
+    }
+
     std::string m_dir;
 };
 
@@ -129,21 +147,8 @@ TEST_F(TraceTest, DISABLED_WriteOneLine) {
 }
 
 TEST_F(TraceTest, TwoProcessesInTheSameSecondShareOneFile) {
-    testsys::set_env(kVariable, m_dir);
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        testsys::remove_tree(m_dir);
-        fs::create_directories(m_dir);
-        const std::vector<std::string> args = {"--gtest_also_run_disabled_tests",
-                                               "--gtest_filter=TraceTest.DISABLED_WriteOneLine"};
-        const auto first = testsys::start_program(testsys::own_executable(), args);
-        const auto second = testsys::start_program(testsys::own_executable(), args);
-        ASSERT_EQ(0, testsys::wait_program(first));
-        ASSERT_EQ(0, testsys::wait_program(second));
-        if (trace_files(m_dir).size() != 1) continue;  // the clock turned a second in between
-        EXPECT_EQ(6u, trace_lines().size());
-        return;
-    }
-    FAIL() << "the two processes never started within one second";
+    ASSERT_TRUE(two_processes_share_a_file("TraceTest.DISABLED_WriteOneLine"));
+    EXPECT_EQ(6u, trace_lines().size());
 }
 
 // Run by the next case in two processes at once: lines longer than any stream
@@ -155,28 +160,14 @@ TEST_F(TraceTest, DISABLED_WriteLongLines) {
 }
 
 TEST_F(TraceTest, TwoProcessesNeverSplitEachOthersLines) {
-    testsys::set_env(kVariable, m_dir);
+    ASSERT_TRUE(two_processes_share_a_file("TraceTest.DISABLED_WriteLongLines"));
     const std::string detail = "m::c::long::" + std::string(9000, 'q');
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        testsys::remove_tree(m_dir);
-        fs::create_directories(m_dir);
-        const std::vector<std::string> args = {"--gtest_also_run_disabled_tests",
-                                               "--gtest_filter=TraceTest.DISABLED_WriteLongLines"};
-        const auto first = testsys::start_program(testsys::own_executable(), args);
-        const auto second = testsys::start_program(testsys::own_executable(), args);
-        ASSERT_EQ(0, testsys::wait_program(first));
-        ASSERT_EQ(0, testsys::wait_program(second));
-        if (trace_files(m_dir).size() != 1) continue;  // the clock turned a second in between
-        const auto lines = trace_lines();
-        EXPECT_EQ(2u * 202u, lines.size());
-        int broken = 0;
-        for (const auto& text : lines)
-            broken +=
-                text != detail && text != "m::c::long::Entering" && text != "m::c::long::Exiting";
-        EXPECT_EQ(0, broken);
-        return;
-    }
-    FAIL() << "the two processes never started within one second";
+    const auto lines = trace_lines();
+    EXPECT_EQ(2u * 202u, lines.size());
+    int broken = 0;
+    for (const auto& text : lines)
+        broken += text != detail && text != "m::c::long::Entering" && text != "m::c::long::Exiting";
+    EXPECT_EQ(0, broken);
 }
 
 }  // namespace
