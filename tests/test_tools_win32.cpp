@@ -164,6 +164,10 @@ TEST_F(ToolTest, ABrokenInstallationIsNeverRegistered) {
     fs::copy_file(stage() / "nrwapis" / "libnrwscc.dll", root / "nrwapis" / "libnrwscc.dll",
                   fs::copy_options::overwrite_existing);
     EXPECT_EQ(2, run(tool, {"install"}));
+    // The system's words come with its error number: "error 126: The specified ...".
+    const std::size_t number = m_output.find("(error 126: ");
+    ASSERT_NE(std::string::npos, number) << m_output;
+    EXPECT_NE(')', m_output.at(number + 12)) << m_output;
     EXPECT_EQ(before, snapshot());
 }
 

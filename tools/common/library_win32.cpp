@@ -4,11 +4,38 @@
 
 namespace host {
 
+std::string system_error_text(unsigned long code) {
+    char* text = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
+    std::string message = "error " + std::to_string(code);
+    if (length > 0 && text != nullptr) {
+        std::string said(text, length);
+        while (!said.empty() && (said.back() == '\n' || said.back() == '\r' || said.back() == ' '))
+            said.pop_back();
+        if (!said.empty()) message += ": " + said;
+    }
+    if (text != nullptr) LocalFree(text);
+    return message;
+}
+
+std::string own_program_path() {
+    // Read again with room to spare until the whole path fits: no fixed limit.
+    for (DWORD capacity = MAX_PATH;; capacity *= 2) {
+        std::string path(capacity, '\0');
+        const DWORD length = GetModuleFileNameA(nullptr, &path[0], capacity);
+        if (length == 0) return std::string();
+        if (length < capacity) return path.substr(0, length);
+        if (capacity >= 32768) return std::string();
+    }
+}
+
 void* open_library(const std::string& path, LoadStyle style, std::string& error) {
     HMODULE library = style == LoadStyle::plain
                           ? LoadLibraryA(path.c_str())
                           : LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-    if (library == nullptr) error = "error " + std::to_string(GetLastError());
+    if (library == nullptr) error = system_error_text(GetLastError());
     return reinterpret_cast<void*>(library);
 }
 

@@ -65,6 +65,10 @@ bool default_provider(std::string& path, std::string& error);
 
 // The system's way of opening a library and finding a symbol in it.
 void* open_library(const std::string& path, LoadStyle style, std::string& error);
+// "error N: " and the system's own text for the number, where it has one.
+std::string system_error_text(unsigned long code);
+// This program's own file, however long its path.
+std::string own_program_path();
 void* find_symbol(void* library, const char* name);
 
 }  // namespace host

@@ -33,10 +33,8 @@ const char kUsageText[] =
     "is left half-written).\n";
 
 std::string installation_folder() {
-    char path[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string folder(path, length < MAX_PATH ? length : 0);
-    return folder.substr(0, folder.find_last_of('\\'));
+    const std::string path = host::own_program_path();
+    return path.substr(0, path.find_last_of('\\'));
 }
 
 // The tools live beside the plug-in, in the nrwapis folder of the Navigator.
@@ -69,7 +67,7 @@ bool check_installation(const std::string& plugin, std::string& why) {
 
 std::string describe(LONG status) {
     if (status == ERROR_ACCESS_DENIED) return "access denied (run it as administrator)";
-    return "system error " + std::to_string(status);
+    return host::system_error_text(static_cast<unsigned long>(status));
 }
 
 int registry_failed(const char* command, LONG status) {
