@@ -46,7 +46,7 @@ start_keeper() {
         feeder "$keeper_seconds" 2>/dev/null |
         setsid "$WINELOADER" "$system32\\cmd.exe" /q /k rem nrw-keeper >/dev/null 2>&1 &
     local waited
-    for waited in $(seq 300); do
+    for waited in $(seq 600); do
         prefix_runs "$WINEPREFIX" 'explorer.exe /desktop' && return 0
         sleep 0.1
     done

@@ -32,14 +32,15 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 defines=(-D "Version=$version" -D "Bits=$bits" -D "Win64=$win64"
-  -D "ImageDir=."
+  -D "ImageDir=." -D "SetupDll=nrwsetup.dll"
   -D "ProductCode=$(guid "$arch/product/$version")" -D "UpgradeCode=$(guid "$arch/upgrade")"
   -D "OtherUpgradeCode=$(guid "$other/upgrade")" -D "OtherBits=$other_bits")
 for part in Client Plugin Register Host Guide Remembered; do
   defines+=(-D "Guid$part=$(guid "$arch/component/$part")")
 done
-# wixl takes the files' sources relative to the source file's folder.
-cp "$here/packaging/nrw-bridge.wxs" "$image/"
+# wixl takes the files' sources relative to the source file's folder. The setup
+# actions go into the package's Binary table only, never onto the machine.
+cp "$here/packaging/nrw-bridge.wxs" "$build/tools/nrwsetup.dll" "$image/"
 wixl -a "$arch" "${defines[@]}" -o "$msi" "$image/nrw-bridge.wxs"
 
 # wixl cannot write file searches: the launch condition's search for the Navigator
@@ -58,6 +59,15 @@ NavigatorProgram		[NAVIGATORDIR]	0
 IDT
 msibuild "$msi" -i "$work/Signature.idt" "$work/DrLocator.idt"
 msibuild "$msi" -q "INSERT INTO \`AppSearch\` (\`Property\`, \`Signature_\`) VALUES ('NAVIGATOREXE', 'NavigatorProgram')"
+# The unregistration: the tool in the package's Binary table (type 2), deferred
+# (1024), not impersonated (2048), its failure ignored (64). It runs twice: a
+# program that could not be started (64-bit Wine now and then fails to start one
+# under load) gets a second chance, and after a run that worked the second finds
+# nothing of ours and changes nothing.
+for step in 1510:UnregisterProvider 1511:UnregisterProviderAgain; do
+  msibuild "$msi" -q "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`) VALUES ('${step#*:}', 3138, 'RegisterToolInPackage', 'uninstall')"
+  msibuild "$msi" -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('${step#*:}', 'REMOVE ~= \"ALL\"', ${step%%:*})"
+done
 # Properties an administrator passes that must reach the installing service.
 msibuild "$msi" -q "DELETE FROM \`Property\` WHERE \`Property\` = 'SecureCustomProperties'"
 msibuild "$msi" -q "INSERT INTO \`Property\` (\`Property\`, \`Value\`) VALUES ('SecureCustomProperties', 'NAVIGATORDIR;DEFAULTPROVIDER;NAVIGATOREXE;REMEMBEREDNAVDIR;CURRENTDEFAULT;OTHERBRIDGE;WIX_UPGRADE_DETECTED;WIX_DOWNGRADE_DETECTED')"

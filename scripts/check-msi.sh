@@ -34,9 +34,22 @@ rows Signature | grep -q $'^NavigatorProgram\tnrwnavigator.exe' || fail "the sea
 rows LaunchCondition | grep -q '^Installed OR NAVIGATOREXE' || fail "no launch condition on the navigator"
 rows LaunchCondition | grep -q '^Installed OR NOT OTHERBRIDGE' || fail "no refusal beside the other architecture"
 rows Upgrade | grep -q 'OTHERBRIDGE$' || fail "no search for the other architecture's package"
-for action in RegisterProvider RegisterDefaultProvider UnregisterProvider; do
-  rows CustomAction | grep -q "^$action	3090	nrwregister.exe	" ||
-    fail "$action does not run the installed nrwregister.exe deferred, elevated"
+for action in RegisterProvider RegisterDefaultProvider; do
+  rows CustomAction | grep -q "^$action	3073	SetupActions	RunRegisterTool" ||
+    fail "$action does not run the registration through the package's actions, deferred, elevated"
 done
+rows CustomAction | grep -q $'^SetRegisterProvider\t2099\tRegisterProvider\t"\[#nrwregister.exe\]" install\t' ||
+  fail "RegisterProvider is not given the installed nrwregister.exe"
+rows CustomAction | grep -q $'^CheckNavigatorDir\t2049\tSetupActions\tCheckNavigatorDir' ||
+  fail "NAVIGATORDIR is not checked before anything is written"
+for action in UnregisterProvider UnregisterProviderAgain; do
+  rows CustomAction | grep -qP "^$action\t3138\tRegisterToolInPackage\tuninstall" ||
+    fail "$action does not run the package's own tool, deferred, elevated, failure ignored"
+done
+# (streams, not an export of the Binary table, which would write the files here)
+for stream in RegisterToolInPackage SetupActions; do
+  msiinfo streams "$msi" | grep -qx "Binary.$stream" || fail "the package does not carry $stream"
+done
+rows InstallExecuteSequence | grep -q 'DEFAULTPROVIDER = "1"' || fail "DEFAULTPROVIDER is not tested for 1"
 [ $status -eq 0 ] && echo "check-msi: $msi has the product's tables for $platform"
 exit $status

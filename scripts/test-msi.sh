@@ -79,6 +79,8 @@ expect() { # description, then a command that must succeed
     failed=$((failed + 1)); echo "FAIL $what"
   fi
 }
+# Whether an msiexec log (UTF-16 under Wine) holds the text.
+in_log() { tr -d '\0\r' <"$1" | grep -q -- "$2"; }
 same() { [ "$1" = "$2" ] || { diff <(echo "$1") <(echo "$2") | head -20; false; }; }
 # On a busy machine a read of the registry can come back empty (its program could
 # not start): a value that is not yet the one expected is read again, until a
@@ -99,33 +101,72 @@ steady() {
 health_check() { run "$tools\\nrwregister.exe" check >"$work/check.out"; }
 # Uninstall puts back every registry value as it was before the install (another
 # provider's default included) and leaves the Navigator alone.
+# The registry as before the install; if not, what the unregistration did.
+registry_back() {
+  settles "$before" snapshot && return 0
+  tr -d '\0\r' <"$work/uninstall.log" | grep -E 'UnregisterProvider|RegisterToolInPackage'
+  return 1
+}
 uninstall_leaves_all_as_before() {
-  expect "uninstall" test "$(msi /x "$(win "$current")")" = 0
-  expect "the registry is as before" settles "$before" snapshot
+  expect "uninstall" test "$(msi /x "$(win "$current")" /l*v "$(win "$work/uninstall.log")")" = 0
+  expect "the registry is as before" registry_back
   expect "the navigator is untouched" navigator_untouched
 }
 
 echo "== a failing registration is rolled back"
 run "$(win "$PWD/$build/tests/volatile_key.exe")" 'SOFTWARE\SourceCodeControlProvider'
 before=$(steady snapshot)
-status=$(msi /i "$(win "$current")" "NAVIGATORDIR=$navigator_win" DEFAULTPROVIDER=1)
-expect "install fails (status $status)" test "$status" != 0
+status=$(msi /i "$(win "$current")" "NAVIGATORDIR=$navigator_win" DEFAULTPROVIDER=1 /l*v "$(win "$work/failed.log")")
+expect "install fails with 1603 (status $status)" test "$status" = 67
+expect "the log says why" in_log "$work/failed.log" \
+  'the registration failed: nrwregister install: cannot change the registry: error 1021'
 expect "no file is left" navigator_untouched
 expect "the registry is as before" settles "$before" snapshot
 run reg delete 'HKLM\Software\SourceCodeControlProvider' /f >/dev/null 2>&1
 
 echo "== refused without a navigator"
 before=$(steady snapshot)
-expect "without NAVIGATORDIR: 1603" test "$(msi /i "$(win "$current")")" = 67
+expect "without NAVIGATORDIR: 1603" test "$(msi /i "$(win "$current")" /l*v "$(win "$work/unset.log")")" = 67
+expect "the log says how to set it" in_log "$work/unset.log" "NAVIGATORDIR is not set. Set it to the folder"
 expect "a folder without nrwnavigator.exe: 1603" \
-  test "$(msi /i "$(win "$current")" 'NAVIGATORDIR=C:\Program Files\No Navigator Here')" = 67
+  test "$(msi /i "$(win "$current")" 'NAVIGATORDIR=C:\Program Files\No Navigator Here' /l*v "$(win "$work/none.log")")" = 67
+expect "the log names the folder" in_log "$work/none.log" \
+  'nrwnavigator.exe is not in NAVIGATORDIR (C:\\Program Files\\No Navigator Here)'
 expect "nothing is written" navigator_untouched
 expect "the registry is as before" settles "$before" snapshot
+
+# Hosts load plug-ins by ANSI paths of at most 259 characters: a folder where the
+# longest installed path would be longer, or whose name the ANSI code page cannot
+# hold, is refused before anything is written, and the log says why.
+echo "== every installed path must be one that IDEs can load"
+fits=$(printf 'f%.0s' $(seq 227))    # C:\ + 227 + \nrwapis\nrw-bridge-guide.txt = 259
+long="${fits}g"
+for folder in "$fits" "$long" "Навигатор"; do
+  mkdir -p "$prefix/drive_c/$folder"
+  cp "$build/stage/nrwnavigator.exe" "$prefix/drive_c/$folder/"
+done
+before=$(steady snapshot)
+status=$(msi /i "$(win "$current")" "NAVIGATORDIR=C:\\$long" /l*v "$(win "$work/long.log")")
+expect "a longest path of 260 characters: 1603 (status $status)" test "$status" = 67
+expect "the log gives the length and the limit" in_log "$work/long.log" 'would be 260 characters long; IDEs load plug-ins, and the plug-in its library, by paths of at most 259'
+expect "nothing is written there" test ! -e "$prefix/drive_c/$long/nrwapis"
+status=$(msi /i "$(win "$current")" "NAVIGATORDIR=C:\\Навигатор" /l*v "$(win "$work/ansi.log")")
+expect "a name the ANSI code page cannot hold: 1603 (status $status)" test "$status" = 67
+expect "the log says so" in_log "$work/ansi.log" "ANSI code page"
+expect "nothing is written there" test ! -e "$prefix/drive_c/Навигатор/nrwapis"
+expect "the registry is as before" settles "$before" snapshot
+expect "259 characters install and register" \
+  test "$(msi /i "$(win "$current")" "NAVIGATORDIR=C:\\$fits" DEFAULTPROVIDER=1)" = 0
+expect "the default provider is ours" settles "$ours" default_provider
+expect "uninstall" test "$(msi /x "$(win "$current")")" = 0
+expect "the registry is as before" settles "$before" snapshot
+rm -rf "$prefix/drive_c/$fits" "$prefix/drive_c/$long" "$prefix/drive_c/Навигатор"
 
 echo "== another provider is the default; install without taking it"
 run reg add 'HKLM\Software\SourceCodeControlProvider\InstalledSCCProviders' /v 'Other Provider' \
   /d 'SOFTWARE\OtherVendor\Other' /f >/dev/null
 run reg add 'HKLM\Software\OtherVendor\Other' /v SCCServerPath /d 'C:\other.dll' /f >/dev/null
+touch "$prefix/drive_c/other.dll"   # the other default's plug-in, there as the health check wants
 run reg add 'HKLM\Software\SourceCodeControlProvider' /v ProviderRegKey \
   /d 'SOFTWARE\OtherVendor\Other' /f >/dev/null
 before=$(steady snapshot)
@@ -158,6 +199,59 @@ expect "the same version again" \
   test "$(msi /i "$(win "$current")" "NAVIGATORDIR=$navigator_win" DEFAULTPROVIDER=1)" = 0
 expect "the registry is as installed" settles "$installed" snapshot
 uninstall_leaves_all_as_before
+
+echo "== another folder while installed is refused"
+before=$(steady snapshot)
+expect "install" test "$(msi /i "$(win "$current")" "NAVIGATORDIR=$navigator_win")" = 0
+installed=$(steady snapshot)
+other_navigator="$prefix/drive_c/Other Navigator"
+mkdir -p "$other_navigator"
+cp "$build/stage/nrwnavigator.exe" "$other_navigator/"
+status=$(msi /i "$(win "$current")" 'NAVIGATORDIR=C:\Other Navigator' /l*v "$(win "$work/other.log")")
+expect "the same version into another folder: 1603 (status $status)" test "$status" = 67
+expect "the log says where it is installed" in_log "$work/other.log" \
+  'the bridge is installed in C:\\Program Files\\Norrow Navigator\\nrwapis. Uninstall it first'
+expect "nothing is written there" test ! -e "$other_navigator/nrwapis"
+expect "the registry is as installed" settles "$installed" snapshot
+uninstall_leaves_all_as_before
+rm -rf "$other_navigator"
+
+echo "== DEFAULTPROVIDER=0 does not make us the default"
+run reg add 'HKLM\Software\SourceCodeControlProvider' /v ProviderRegKey \
+  /d 'SOFTWARE\OtherVendor\Other' /f >/dev/null
+before=$(steady snapshot)
+expect "silent install with DEFAULTPROVIDER=0" \
+  test "$(msi /i "$(win "$current")" "NAVIGATORDIR=$navigator_win" DEFAULTPROVIDER=0)" = 0
+expect "the other default stays" settles 'SOFTWARE\OtherVendor\Other' default_provider
+uninstall_leaves_all_as_before
+
+# Uninstall needs none of the installed files: the package carries its own tool.
+echo "== uninstall after the nrwapis folder was deleted"
+expect "install as the default" \
+  test "$(msi /i "$(win "$current")" "NAVIGATORDIR=$navigator_win" DEFAULTPROVIDER=1)" = 0
+rm -rf "$navigator/nrwapis"
+uninstall_leaves_all_as_before
+
+echo "== uninstall after the whole Navigator folder was deleted"
+expect "install as the default" \
+  test "$(msi /i "$(win "$current")" "NAVIGATORDIR=$navigator_win" DEFAULTPROVIDER=1)" = 0
+mv "$navigator" "$work/navigator-kept"
+expect "uninstall" test "$(msi /x "$(win "$current")")" = 0
+expect "the registry is as before" settles "$before" snapshot
+mv "$work/navigator-kept" "$navigator"
+
+echo "== uninstall after the Navigator was moved and registered from its new place"
+expect "install as the default" \
+  test "$(msi /i "$(win "$current")" "NAVIGATORDIR=$navigator_win" DEFAULTPROVIDER=1)" = 0
+moved="$prefix/drive_c/Program Files/Navigator Moved"
+mv "$navigator" "$moved"
+expect "registered again from the new place" \
+  run 'C:\Program Files\Navigator Moved\nrwapis\nrwregister.exe' install --default
+expect "uninstall" test "$(msi /x "$(win "$current")")" = 0
+expect "the registry is as before" settles "$before" snapshot
+rm -rf "$moved/nrwapis"
+mv "$moved" "$navigator"
+expect "the navigator is untouched" navigator_untouched
 
 echo "== upgrade from 0.9.0 in place, downgrade refused"
 expect "install 0.9.0 as the default" \

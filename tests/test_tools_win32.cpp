@@ -171,6 +171,40 @@ TEST_F(ToolTest, ABrokenInstallationIsNeverRegistered) {
     EXPECT_EQ(before, snapshot());
 }
 
+// The health check's fix for a registration in the wrong view removes that view's
+// registration and nothing else.
+TEST_F(ToolTest, UninstallInOneViewLeavesTheOtherAlone) {
+    const auto before = snapshot();
+    ASSERT_EQ(0, run(register_tool(), {"install", "--default"})) << m_output;
+    const auto installed = snapshot();
+    const std::string own = sizeof(void*) == 8 ? "64" : "32";
+    const std::string other = sizeof(void*) == 8 ? "32" : "64";
+    EXPECT_EQ(0, run(register_tool(), {"uninstall", "--view", other})) << m_output;
+    EXPECT_EQ(installed, snapshot());
+    EXPECT_EQ(0, run(register_tool(), {"uninstall", "--view", own})) << m_output;
+    EXPECT_EQ(before, snapshot());
+    EXPECT_EQ(1, run(register_tool(), {"uninstall", "--view", "16"}));
+}
+
+// A plug-in with no navigator in the folder above could never start it: refused,
+// unless the administrator insists.
+TEST_F(ToolTest, InstallWithoutANavigatorNeedsForce) {
+    const auto before = snapshot();
+    const fs::path tools = fs::path(m_dir) / "no-navigator" / "nrwapis";
+    fs::create_directories(tools);
+    for (const char* file : {"nrwregister.exe", "libnrwscc.dll", "libnrwapis.dll"})
+        fs::copy_file(stage() / "nrwapis" / file, tools / file);
+    const std::string tool = (tools / "nrwregister.exe").string();
+    EXPECT_EQ(2, run(tool, {"install", "--default"}));
+    EXPECT_NE(std::string::npos, m_output.find("nrwnavigator.exe is missing")) << m_output;
+    EXPECT_NE(std::string::npos, m_output.find("--force")) << m_output;
+    EXPECT_EQ(before, snapshot());
+    EXPECT_EQ(0, run(tool, {"install", "--force"})) << m_output;
+    EXPECT_EQ(kOurs, get_string(kInstalled, "Corvane Norrow Navigator"));
+    EXPECT_EQ(0, run(tool, {"uninstall"})) << m_output;
+    EXPECT_EQ(before, snapshot());
+}
+
 // Another product's entry under our display name survives our install and uninstall.
 TEST_F(ToolTest, AForeignEntryUnderOurNameComesBack) {
     const std::string name = "Corvane Norrow Navigator";
@@ -254,6 +288,13 @@ TEST_F(ToolTest, HealthCheckFindsWhatKeepsIdesFromTheProvider) {
          "not listed under InstalledSCCProviders"},
         {"default gone", [&] { set_string(kScc, "ProviderRegKey", "SOFTWARE\\OtherVendor\\Gone"); },
          "which does not exist"},
+        {"default's plug-in gone",
+         [&] {
+             set_string("SOFTWARE\\OtherVendor\\Stale", "SCCServerPath",
+                        (lone / "gone.dll").string());
+             set_string(kScc, "ProviderRegKey", "SOFTWARE\\OtherVendor\\Stale");
+         },
+         "gone.dll, which does not exist, so IDEs fail"},
         {"trace folder gone",
          [&] { testsys::set_env("CRVN_NRWAPIS_TRACE_DIR", m_dir + "\\no-such-folder"); },
          "not a writable folder"},
@@ -274,6 +315,7 @@ TEST_F(ToolTest, HealthCheckFindsWhatKeepsIdesFromTheProvider) {
         run(register_tool(), {"uninstall"});
     }
     RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kScc.c_str(), "ProviderRegKey");
+    delete_tree("SOFTWARE\\OtherVendor\\Stale");
 }
 
 TEST_F(ToolTest, HostRunsCommandsThroughTheDefaultProviderAndReportsResults) {

@@ -108,8 +108,9 @@ void check_plugin_file(Findings& out, const View& view, const std::string& plugi
     if (image.machine != view.machine) {
         out.problem(view.name() + ": the plug-in is " + pe::bits_of(image.machine) + ", so " +
                         std::to_string(view.bits) + "-bit IDEs cannot load it",
-                    "remove this registration (nrwregister uninstall from that installation) and "
-                    "install the " +
+                    "run \"nrwregister uninstall --view " + std::to_string(view.bits) +
+                        "\" as administrator (it removes this view's registration only), then "
+                        "install the " +
                         std::to_string(view.bits) + "-bit package for " +
                         std::to_string(view.bits) + "-bit IDEs");
     } else {
@@ -132,6 +133,19 @@ void check_plugin_file(Findings& out, const View& view, const std::string& plugi
                     "(MSI property NAVIGATORDIR)");
 }
 
+// IDEs load the default provider's plug-in without asking: it must be there.
+void check_default_plugin(Findings& out, const View& view, const std::string& default_key) {
+    const std::string plugin = reg::read_string(default_key, kServerPath, view.flag).value_or("");
+    if (plugin.empty() || !file_exists(plugin))
+        out.problem(view.name() + ": the default provider HKLM\\" + default_key +
+                        " has its plug-in at " + (plugin.empty() ? "no path" : plugin) +
+                        ", which does not exist, so IDEs fail to start source control",
+                    "run nrwregister install --default as administrator, or choose a provider "
+                    "whose plug-in is installed");
+    else
+        out.ok(view.name() + ": the default provider is HKLM\\" + default_key + ", " + plugin);
+}
+
 void check_listing(Findings& out, const View& view) {
     const auto listed = reg::read_string(kInstalledKey, kProviderName, view.flag);
     if (!listed)
@@ -151,7 +165,7 @@ void check_listing(Findings& out, const View& view) {
                         *default_key + ", which does not exist",
                     "run nrwregister install --default, or choose a provider in the IDE");
     else
-        out.ok(view.name() + ": the default provider is HKLM\\" + *default_key);
+        check_default_plugin(out, view, *default_key);
 }
 
 void check_view(Findings& out, const View& view, const std::string& own_plugin) {

@@ -1,7 +1,7 @@
 // Registers the plug-in of this installation with the machine, the way hosts look
 // for Source Code Control providers, and removes exactly that again.
 //
-// usage: nrwregister install [--default] | uninstall | list | --help
+// usage: nrwregister install [--default] [--force] | uninstall | list | check | --help
 #include <windows.h>
 
 #include <cstdio>
@@ -22,9 +22,13 @@ enum Exit { kDone = 0, kUsage = 1, kBrokenInstallation = 2, kRegistryFailed = 3 
 
 const char kUsageText[] =
     "usage: nrwregister COMMAND\n"
-    "  install [--default]  register the plug-in beside this tool (libnrwscc.dll) with the\n"
-    "                       machine; --default also makes it the default provider\n"
-    "  uninstall            remove what install wrote; a default provider set before comes back\n"
+    "  install [--default] [--force]\n"
+    "                       register the plug-in beside this tool (libnrwscc.dll) with the\n"
+    "                       machine; --default also makes it the default provider; without\n"
+    "                       --force only where nrwnavigator.exe is in the folder above\n"
+    "  uninstall [--view 32|64]\n"
+    "                       remove what install wrote; a default provider set before comes back;\n"
+    "                       --view: in that registry view only (default: this tool's own)\n"
     "  list                 show the registered providers, their plug-ins and the default\n"
     "  check                look for what keeps IDEs from listing or loading the provider, in\n"
     "                       both registry views; one line per finding, each problem with its fix\n"
@@ -76,12 +80,29 @@ int registry_failed(const char* command, LONG status) {
     return kRegistryFailed;
 }
 
-int install(bool make_default) {
+// The plug-in starts the navigator from the folder above its own.
+bool navigator_beside(std::string& navigator) {
+    const std::string folder = installation_folder();
+    navigator = folder.substr(0, folder.find_last_of('\\')) + "\\" + kHelperFile;
+    const DWORD attributes = GetFileAttributesA(navigator.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+int install(bool make_default, bool force) {
     const std::string plugin = plugin_path();
     std::string why;
     if (!check_installation(plugin, why)) {
         std::fprintf(stderr, "nrwregister install: %s is not a usable plug-in: %s\n",
                      plugin.c_str(), why.c_str());
+        return kBrokenInstallation;
+    }
+    std::string navigator;
+    if (!navigator_beside(navigator) && !force) {
+        std::fprintf(stderr,
+                     "nrwregister install: %s is missing, and the plug-in starts the navigator "
+                     "from there; put the nrwapis folder into the Norrow Navigator folder, or give "
+                     "--force to register it all the same\n",
+                     navigator.c_str());
         return kBrokenInstallation;
     }
     reg::Journal journal;
@@ -160,10 +181,21 @@ int main(int argc, char** argv) {
         std::printf("%s", kUsageText);
         return kDone;
     }
-    if (!args.empty() && args[0] == "install" &&
-        (args.size() == 1 || (args.size() == 2 && args[1] == "--default")))
-        return install(args.size() == 2);
+    if (!args.empty() && args[0] == "install") {
+        bool make_default = false, force = false, known = true;
+        for (std::size_t i = 1; i < args.size(); ++i) {
+            make_default = make_default || args[i] == "--default";
+            force = force || args[i] == "--force";
+            known = known && (args[i] == "--default" || args[i] == "--force");
+        }
+        if (known) return install(make_default, force);
+    }
     if (args.size() == 1 && args[0] == "uninstall") return uninstall();
+    if (args.size() == 3 && args[0] == "uninstall" && args[1] == "--view" &&
+        (args[2] == "32" || args[2] == "64")) {
+        reg::use_view(args[2] == "32" ? KEY_WOW64_32KEY : KEY_WOW64_64KEY);
+        return uninstall();
+    }
     if (args.size() == 1 && args[0] == "list") return list();
     if (args.size() == 1 && args[0] == "check") return nrwreg::check(plugin_path()) ? kDone : 1;
     std::fprintf(stderr, "%s", kUsageText);

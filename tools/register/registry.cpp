@@ -5,6 +5,18 @@ namespace reg {
 const REGSAM kOwnView = sizeof(void*) == 8 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
 
 namespace {
+REGSAM g_workingView = kOwnView;
+}  // namespace
+
+REGSAM working_view() {
+    return g_workingView;
+}
+
+void use_view(REGSAM view) {
+    g_workingView = view;
+}
+
+namespace {
 
 class Key {
   public:
@@ -14,14 +26,14 @@ class Key {
     }
     Key(const Key&) = delete;
     Key& operator=(const Key&) = delete;
-    LONG open(const std::string& path, REGSAM access, REGSAM view = kOwnView) {
+    LONG open(const std::string& path, REGSAM access, REGSAM view = working_view()) {
         return RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, access | view, &m_key);
     }
     LONG create(const std::string& path, bool& created) {
         DWORD disposition = 0;
         const LONG status =
             RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0,
-                            KEY_READ | KEY_WRITE | kOwnView, nullptr, &m_key, &disposition);
+                            KEY_READ | KEY_WRITE | working_view(), nullptr, &m_key, &disposition);
         created = disposition == REG_CREATED_NEW_KEY;
         return status;
     }
@@ -150,7 +162,7 @@ LONG Journal::delete_key_if_empty(const std::string& key) {
                          &values, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS ||
         subkeys != 0 || values != 0)
         return ERROR_SUCCESS;
-    return RegDeleteKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), kOwnView, 0);
+    return RegDeleteKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), working_view(), 0);
 }
 
 }  // namespace reg

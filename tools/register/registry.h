@@ -16,6 +16,10 @@ namespace reg {
 // The view that hosts of the plug-in's own bitness read; the health check also
 // reads the other one (KEY_WOW64_32KEY, KEY_WOW64_64KEY).
 extern const REGSAM kOwnView;
+// The view that reads and changes go to unless told otherwise: the own one, or
+// the one an administrator names (nrwregister uninstall --view).
+REGSAM working_view();
+void use_view(REGSAM view);
 
 // A value of any type, as its bytes.
 struct RawValue {
@@ -24,14 +28,15 @@ struct RawValue {
 };
 // Nothing when the value or its key is missing.
 std::optional<RawValue> read_raw(const std::string& key, const std::string& name,
-                                 REGSAM view = kOwnView);
+                                 REGSAM view = working_view());
 
 // A string value as found; nothing when the value or its key is missing.
 std::optional<std::string> read_string(const std::string& key, const std::string& name,
-                                       REGSAM view = kOwnView);
+                                       REGSAM view = working_view());
 // The string values of a key, by name.
-std::map<std::string, std::string> read_strings(const std::string& key, REGSAM view = kOwnView);
-bool key_exists(const std::string& key, REGSAM view = kOwnView);
+std::map<std::string, std::string> read_strings(const std::string& key,
+                                                REGSAM view = working_view());
+bool key_exists(const std::string& key, REGSAM view = working_view());
 
 // Changes to the registry, each remembered with what it replaced, so that all of
 // them can be undone when a later one fails.
