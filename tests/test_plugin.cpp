@@ -411,6 +411,24 @@ TEST_F(PluginTest, FailedStartGivesBackItsCountSoTheLastUninitializeStillEndsThe
     EXPECT_EQ(line("UnInitialize", "Killed the helper process"), lines.back());
 }
 
+// The helper is the navigator in the folder above the libraries' folder, in the
+// layout the library was made for and in a sibling folder for another build. A
+// process loads one client library: one layout per case.
+class LibraryFolderTest : public PluginTest, public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(LibraryFolderTest, FindsTheNavigatorInTheFolderAbove) {
+    const fs::path root = fs::path(m_dir) / "install";
+    load(install_copy(root, true, GetParam()));
+    LPVOID context = initialize();
+    ASSERT_NE(nullptr, context);
+    const int helper = wait_for_helpers(1).at(0);
+    const std::string argv = testsys::read_file(m_log + "/" + std::to_string(helper) + ".argv");
+    EXPECT_NE(std::string::npos, argv.find((root / NRW_HELPER_FILE).string())) << argv;
+    EXPECT_EQ(SCC_OK, m_scc.Uninitialize(context));
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, LibraryFolderTest, ::testing::Values("nrwapis", "nrwapis64"));
+
 class InstalledPluginTest : public PluginTest,
                             public ::testing::WithParamInterface<host::LoadStyle> {};
 

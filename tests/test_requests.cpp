@@ -84,9 +84,25 @@ TEST(RequestEncoding, NoRequestForUnknownModes) {
 }
 
 TEST(HelperCommandLine, PathIsQuotedAndArgumentsFollowUnchanged) {
-    EXPECT_EQ("C:\\Program Files\\Nav\\", nrwapis::install_folder_from_module_path(
-                                              "C:\\Program Files\\Nav\\nrwapis\\libnrwapis.dll"));
-    EXPECT_EQ("C:\\short.dll", nrwapis::install_folder_from_module_path("C:\\short.dll"));
+    // The folder above the library's own, whatever that folder is called; nothing
+    // where the path has no such folder.
+    const struct {
+        const char* module;
+        const char* folder;
+    } layouts[] = {
+        {"C:\\Program Files\\Nav\\nrwapis\\libnrwapis.dll", "C:\\Program Files\\Nav\\"},
+        {"C:\\Program Files\\Nav\\nrwapis64\\libnrwapis.dll", "C:\\Program Files\\Nav\\"},
+        {"Z:\\a\\b\\libnrwapis.dll", "Z:\\a\\"},
+        {"/opt/nav/nrwapis/libnrwapis.so", "/opt/nav/"},
+        {"C:\\nrwapis\\libnrwapis.dll", "C:\\"},
+        {"C:\\short.dll", ""},
+        {"\\x.dll", ""},
+        {"libnrwapis.dll", ""},
+        {"", ""},
+    };
+    for (const auto& layout : layouts)
+        EXPECT_EQ(layout.folder, nrwapis::install_folder_from_module_path(layout.module))
+            << layout.module;
     EXPECT_EQ(
         "\"C:\\Program Files\\Nav\\nrwnavigator.exe\" -nosplash -product "
         "com.velmor.quorlan.team.client.integration.product -application "

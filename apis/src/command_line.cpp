@@ -2,10 +2,6 @@
 
 namespace nrwapis {
 
-namespace {
-constexpr std::size_t kModuleSuffixLength = 22;  // "nrwapis\libnrwapis.dll"
-}
-
 const std::vector<std::string>& helper_arguments() {
     static const std::vector<std::string> arguments = {
         "-nosplash",
@@ -23,9 +19,16 @@ const std::vector<std::string>& helper_arguments() {
     return arguments;
 }
 
+// The folder above the library's own: <install>\nrwapis\ for the layout the
+// library was made for, and as well for a sibling such as <install>\nrwapis64\.
+// Empty when the path has no such folder, so that no helper is looked for in a
+// made-up place.
 std::string install_folder_from_module_path(const std::string& module_path) {
-    if (module_path.size() < kModuleSuffixLength) return module_path;
-    return module_path.substr(0, module_path.size() - kModuleSuffixLength);
+    const std::size_t file = module_path.find_last_of("\\/");
+    if (file == std::string::npos || file == 0) return std::string();
+    const std::size_t folder = module_path.find_last_of("\\/", file - 1);
+    if (folder == std::string::npos) return std::string();
+    return module_path.substr(0, folder + 1);
 }
 
 std::string quoted_command_line(const std::string& executable,

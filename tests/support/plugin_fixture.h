@@ -138,13 +138,15 @@ class PluginTest : public testsys::HelperEnvironmentTest {
         return lines;
     }
 
-    // Copies the libraries and, if asked, the helper into an installation of their own.
-    fs::path install_copy(const fs::path& root, bool with_helper) {
-        fs::create_directories(root / "nrwapis");
+    // Copies the libraries into a folder of an installation of their own and, if
+    // asked, the helper into the installation.
+    fs::path install_copy(const fs::path& root, bool with_helper,
+                          const std::string& folder = "nrwapis") {
+        fs::create_directories(root / folder);
         for (const char* file : {NRW_PLUGIN_FILE, NRW_CLIENT_FILE})
-            fs::copy_file(stage() / "nrwapis" / file, root / "nrwapis" / file);
+            fs::copy_file(stage() / "nrwapis" / file, root / folder / file);
         if (with_helper) install_helper(root);
-        return root / "nrwapis" / NRW_PLUGIN_FILE;
+        return root / folder / NRW_PLUGIN_FILE;
     }
     static void install_helper(const fs::path& root) {
         fs::copy_file(stage() / NRW_HELPER_FILE, root / NRW_HELPER_FILE);

@@ -121,7 +121,8 @@ std::string helper_executable() {
     const DWORD length =
         GetModuleFileNameA(GetModuleHandleA("libnrwapis.dll"), path.get(), kModulePathCapacity);
     if (length == 0 || length >= kModulePathCapacity) return std::string();
-    return install_folder_from_module_path(std::string(path.get(), length)) + "nrwnavigator.exe";
+    const std::string folder = install_folder_from_module_path(std::string(path.get(), length));
+    return folder.empty() ? std::string() : folder + "nrwnavigator.exe";
 }
 
 bool spawn_process(const std::string& executable, const std::vector<std::string>& arguments,
