@@ -61,7 +61,10 @@ warm_up() {
         "$WINELOADER" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
         wineserver -w
     fi
-    prefix_runs "$WINEPREFIX" 'rem nrw-keeper' && return 0
+    # A keeper whose desktop went with the display it was started on (a run
+    # outside xvfb-run, or an earlier one's display) is replaced.
+    prefix_runs "$WINEPREFIX" 'rem nrw-keeper' &&
+        { [ -z "${DISPLAY:-}" ] || prefix_runs "$WINEPREFIX" 'explorer.exe /desktop'; } && return 0
     wineserver -p120 >/dev/null 2>&1
     "$WINELOADER" "$system32\\cmd.exe" /c exit >/dev/null 2>&1
     start_keeper
