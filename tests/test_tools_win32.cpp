@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "helper_fixture.h"
+#include "pe_builder.h"
+#include "scc_export_names.h"
 
 namespace {
 
@@ -57,17 +59,18 @@ std::map<std::string, std::string> snapshot() {
 }
 
 void set_value(const std::string& key, const std::string& name, DWORD type,
-               const std::string& bytes) {
+               const std::string& bytes, REGSAM view = kView) {
     HKEY opened = nullptr;
-    ASSERT_EQ(0, RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_WRITE | kView,
+    ASSERT_EQ(0, RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_WRITE | view,
                                  nullptr, &opened, nullptr));
     RegSetValueExA(opened, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
                    static_cast<DWORD>(bytes.size()));
     RegCloseKey(opened);
 }
 
-void set_string(const std::string& key, const std::string& name, const std::string& value) {
-    set_value(key, name, REG_SZ, std::string(value.c_str(), value.size() + 1));
+void set_string(const std::string& key, const std::string& name, const std::string& value,
+                REGSAM view = kView) {
+    set_value(key, name, REG_SZ, std::string(value.c_str(), value.size() + 1), view);
 }
 
 std::string get_string(const std::string& key, const std::string& name) {
@@ -110,6 +113,52 @@ class ToolTest : public testsys::HelperEnvironmentTest {
         m_output = testsys::read_file(output_file);
         m_output.erase(std::remove(m_output.begin(), m_output.end(), '\r'), m_output.end());
         return status;
+    }
+
+    // On 64-bit Windows: a sound 32-bit installation registered in the 32-bit
+    // view, as the installer leaves it. Its plug-in is headers and export names
+    // only, which is all a 64-bit health check reads of it.
+    void register_32bit_installation() {
+        const fs::path folder = fs::path(m_dir) / "navigator32" / "nrwapis";
+        fs::create_directories(folder);
+        fs::copy_file(stage() / "nrwnavigator.exe", folder.parent_path() / "nrwnavigator.exe",
+                      fs::copy_options::overwrite_existing);
+        const std::vector<std::string> names(std::begin(nrwreg::kSccExportNames),
+                                             std::end(nrwreg::kSccExportNames));
+        testsys::write_file((folder / "libnrwscc.dll").string(),
+                            testsys::library(pe::kMachineI386, names));
+        testsys::write_file((folder / "libnrwapis.dll").string(), "a library");
+        set_string(kOurs, "SCCServerName", "Corvane Norrow Navigator", KEY_WOW64_32KEY);
+        set_string(kOurs, "SCCServerPath", (folder / "libnrwscc.dll").string(), KEY_WOW64_32KEY);
+        set_string(kInstalled, "Corvane Norrow Navigator", kOurs, KEY_WOW64_32KEY);
+        set_string(kScc, "ProviderRegKey", kOurs, KEY_WOW64_32KEY);
+    }
+
+    // Runs the health check: healthy with the note when there is no finding,
+    // else a problem with it; then back to no registration.
+    void expect_check_finds(const char* finding, const char* note = nullptr) {
+        const int status = run(register_tool(), {"check"});
+        if (finding == nullptr) {
+            EXPECT_EQ(0, status) << m_output;
+            EXPECT_EQ(std::string::npos, m_output.find("PROBLEM")) << m_output;
+            if (note != nullptr) {
+                EXPECT_NE(std::string::npos, m_output.find(note)) << m_output;
+            }
+        } else {
+            EXPECT_EQ(1, status) << m_output;
+            EXPECT_NE(std::string::npos, m_output.find(finding)) << m_output;
+        }
+        testsys::set_env("CRVN_NRWAPIS_TRACE_DIR", "");
+        run(register_tool(), {"uninstall"});
+    }
+
+    static bool runs_32bit_programs() {
+        char folder[MAX_PATH] = {};
+        const UINT length = GetSystemWow64DirectoryA(folder, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH) return false;
+        const std::intptr_t process =
+            testsys::start_program(std::string(folder) + "\\cmd.exe", {"/c", "exit", "0"});
+        return process != 0 && testsys::wait_program(process) == 0;
     }
 
     std::string m_output;
@@ -299,26 +348,43 @@ TEST_F(ToolTest, HealthCheckFindsWhatKeepsIdesFromTheProvider) {
          [&] { testsys::set_env("CRVN_NRWAPIS_TRACE_DIR", m_dir + "\\no-such-folder"); },
          "not a writable folder"},
     };
+    const bool two_views = sizeof(void*) == 8;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_EQ(0, run(register_tool(), {"install", "--default"})) << m_output;
+        if (two_views) register_32bit_installation();
         c.fault();
-        const int status = run(register_tool(), {"check"});
-        if (c.finding == nullptr) {
-            EXPECT_EQ(0, status) << m_output;
-            EXPECT_EQ(std::string::npos, m_output.find("PROBLEM")) << m_output;
-        } else {
-            EXPECT_EQ(1, status) << m_output;
-            EXPECT_NE(std::string::npos, m_output.find(c.finding)) << m_output;
-        }
-        testsys::set_env("CRVN_NRWAPIS_TRACE_DIR", "");
-        run(register_tool(), {"uninstall"});
+        expect_check_finds(c.finding);
+    }
+    // One view registered, the other not: IDEs of the other architecture miss the
+    // provider, unless its programs cannot run here at all.
+    if (two_views) {
+        SCOPED_TRACE("32-bit view left out");
+        ASSERT_EQ(0, run(register_tool(), {"install", "--default"})) << m_output;
+        if (runs_32bit_programs())
+            expect_check_finds(
+                "32-bit view: the provider is not registered, so 32-bit IDEs do "
+                "not list it, while the other view has it");
+        else
+            expect_check_finds(nullptr,
+                               "32-bit view: not registered; this Windows runs no "
+                               "32-bit programs");
     }
     RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kScc.c_str(), "ProviderRegKey");
     delete_tree("SOFTWARE\\OtherVendor\\Stale");
 }
 
 TEST_F(ToolTest, HostRunsCommandsThroughTheDefaultProviderAndReportsResults) {
+    // With no plug-in given, the host tells what is missing.
+    EXPECT_EQ(2, run(host_tool(), {"info"}));
+    EXPECT_NE(std::string::npos,
+              m_output.find("no plug-in given, and nothing is registered in the "))
+        << m_output;
+    ASSERT_EQ(0, run(register_tool(), {"install"}));
+    EXPECT_EQ(2, run(host_tool(), {"info"}));
+    EXPECT_NE(std::string::npos, m_output.find("Corvane Norrow Navigator registered in the "))
+        << m_output;
+    EXPECT_NE(std::string::npos, m_output.find("but not as the default provider")) << m_output;
     ASSERT_EQ(0, run(register_tool(), {"install", "--default"}));
     const std::string file = m_dir + "\\a.c";
     testsys::write_file(file, "text");

@@ -137,16 +137,43 @@ bool read_machine_string(const std::string& key, const char* name, std::string& 
     return found;
 }
 
+// The providers listed for hosts of this program's bitness, by display name.
+std::string listed_providers() {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE,
+                      "SOFTWARE\\SourceCodeControlProvider\\InstalledSCCProviders", 0,
+                      KEY_READ | kView, &opened) != ERROR_SUCCESS)
+        return std::string();
+    std::string names;
+    char name[256];
+    for (DWORD index = 0;; ++index) {
+        DWORD length = sizeof(name);
+        if (RegEnumValueA(opened, index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        names += (names.empty() ? "" : ", ") + std::string(name, length);
+    }
+    RegCloseKey(opened);
+    return names;
+}
+
 }  // namespace
 
 bool default_provider(std::string& path, std::string& error) {
+    const std::string view = sizeof(void*) == 8 ? "64-bit" : "32-bit";
     std::string key;
     if (!read_machine_string("SOFTWARE\\SourceCodeControlProvider", "ProviderRegKey", key)) {
-        error = "none is registered (see nrwregister install --default)";
+        const std::string listed = listed_providers();
+        error = listed.empty()
+                    ? "nothing is registered in the " + view + " registry view, which " + view +
+                          " programs read (see nrwregister install --default)"
+                    : "no default provider: " + listed + " registered in the " + view +
+                          " registry view, but not as the default provider (give --plugin, or "
+                          "see nrwregister install --default)";
         return false;
     }
     if (!read_machine_string(key, "SCCServerPath", path)) {
-        error = "HKLM\\" + key + " names no plug-in";
+        error = "the default provider HKLM\\" + key + " names no plug-in";
         return false;
     }
     return true;

@@ -273,7 +273,7 @@ int main(int argc, char** argv) {
     }
     std::string error;
     if (options.plugin.empty() && !host::default_provider(options.plugin, error))
-        return fail(options, "no plug-in given and no default provider: " + error);
+        return fail(options, "no plug-in given, and " + error);
     if (options.project.empty()) options.project = std::filesystem::current_path().string();
     host::SccExports scc;
     std::vector<std::string> missing;

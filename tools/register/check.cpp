@@ -8,6 +8,7 @@
 #include <iterator>
 #include <vector>
 
+#include "architectures.h"
 #include "pe_image.h"
 #include "plugin_loader.h"
 #include "provider_keys.h"
@@ -32,15 +33,7 @@ class Findings {
     int m_problems = 0;
 };
 
-struct View {
-    REGSAM flag;
-    int bits;
-    std::uint16_t machine;
-    std::string name() const { return std::to_string(bits) + "-bit view"; }
-};
-
-const int kOwnBits = sizeof(void*) * 8;
-const std::uint16_t kOwnMachine = kOwnBits == 64 ? pe::kMachineAmd64 : pe::kMachineI386;
+const std::uint16_t kOwnMachine = view_of(kOwnBits).machine;
 
 bool file_exists(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -56,15 +49,6 @@ bool read_image_file(const std::string& path, pe::Image& image) {
     std::ifstream in(path, std::ios::binary);
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     return in.good() || in.eof() ? pe::read_image(bytes, image) : false;
-}
-
-// A 32-bit tool on 32-bit Windows sees one registry only.
-std::vector<View> registry_views() {
-    BOOL wow64 = FALSE;
-    const bool two = kOwnBits == 64 || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
-    std::vector<View> views = {{KEY_WOW64_32KEY, 32, pe::kMachineI386}};
-    if (two) views.push_back({KEY_WOW64_64KEY, 64, pe::kMachineAmd64});
-    return views;
 }
 
 void check_exports(Findings& out, const std::string& plugin, const pe::Image& image) {
@@ -110,9 +94,8 @@ void check_plugin_file(Findings& out, const View& view, const std::string& plugi
                         std::to_string(view.bits) + "-bit IDEs cannot load it",
                     "run \"nrwregister uninstall --view " + std::to_string(view.bits) +
                         "\" as administrator (it removes this view's registration only), then "
-                        "install the " +
-                        std::to_string(view.bits) + "-bit package for " +
-                        std::to_string(view.bits) + "-bit IDEs");
+                        "\"nrwregister install\", which registers each view with the plug-in of "
+                        "its own architecture");
     } else {
         out.ok(view.name() + ": the plug-in is " + pe::bits_of(image.machine) +
                " as this view needs");
@@ -168,17 +151,39 @@ void check_listing(Findings& out, const View& view) {
         check_default_plugin(out, view, *default_key);
 }
 
+// How to register the view: with a tool of that architecture where one is
+// installed beside ours, else with a package that carries both.
+std::string registration_fix(const View& view, const std::string& own_plugin) {
+    const std::string tool = folder_for(view.bits, folder_of(own_plugin)) + "\\nrwregister.exe";
+    if (file_exists(tool))
+        return "run \"" + tool + " install\" as administrator (it registers every view)";
+    return "install the package for 64-bit Windows (the x64 MSI or the ZIP), which carries the "
+           "32-bit and the 64-bit plug-in and registers both";
+}
+
+// A view without our registration keeps its IDEs from the provider: a problem
+// when it is our own, or when the other view has one (an installation half
+// done), unless that view's programs cannot run on this Windows at all.
+void check_unregistered(Findings& out, const View& view, const std::string& own_plugin) {
+    bool other_has_it = false;
+    for (const View& other : registry_views())
+        other_has_it =
+            other_has_it || (other.bits != view.bits && reg::key_exists(kProviderKey, other.flag));
+    const std::string missing = view.name() + ": the provider is not registered, so " +
+                                std::to_string(view.bits) + "-bit IDEs do not list it";
+    if (view.bits == 32 && other_has_it && !runs_32bit_programs())
+        out.note(view.name() + ": not registered; this Windows runs no 32-bit programs");
+    else if (other_has_it)
+        out.problem(missing + ", while the other view has it", registration_fix(view, own_plugin));
+    else if (view.bits == kOwnBits)
+        out.problem(missing, registration_fix(view, own_plugin));
+    else
+        out.note(view.name() + ": not registered");
+}
+
 void check_view(Findings& out, const View& view, const std::string& own_plugin) {
     if (!reg::key_exists(kProviderKey, view.flag)) {
-        if (view.bits == kOwnBits)
-            out.problem(view.name() + ": the provider is not registered, so " +
-                            std::to_string(view.bits) + "-bit IDEs do not list it",
-                        "run \"" + folder_of(own_plugin) +
-                            "\\nrwregister.exe install\" as "
-                            "administrator");
-        else
-            out.note(view.name() + ": not registered; " + std::to_string(view.bits) +
-                     "-bit IDEs need the " + std::to_string(view.bits) + "-bit package");
+        check_unregistered(out, view, own_plugin);
         return;
     }
     const auto plugin = reg::read_string(kProviderKey, kServerPath, view.flag);

@@ -1,7 +1,8 @@
 // Registers the plug-in of this installation with the machine, the way hosts look
 // for Source Code Control providers, and removes exactly that again.
 //
-// usage: nrwregister install [--default] [--force] | uninstall | list | check | --help
+// usage: nrwregister install [--default] [--force] [--here-only] | uninstall [--view 32|64]
+//        | list | check | --help
 #include <windows.h>
 
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "architectures.h"
 #include "check.h"
 #include "plugin_loader.h"
 #include "provider_keys.h"
@@ -22,16 +24,20 @@ enum Exit { kDone = 0, kUsage = 1, kBrokenInstallation = 2, kRegistryFailed = 3 
 
 const char kUsageText[] =
     "usage: nrwregister COMMAND\n"
-    "  install [--default] [--force]\n"
+    "  install [--default] [--force] [--here-only]\n"
     "                       register the plug-in beside this tool (libnrwscc.dll) with the\n"
     "                       machine; --default also makes it the default provider; without\n"
-    "                       --force only where nrwnavigator.exe is in the folder above\n"
+    "                       --force only where nrwnavigator.exe is in the folder above. On\n"
+    "                       64-bit Windows the plug-in of the other architecture (nrwapis\n"
+    "                       holds the 32-bit one, nrwapis64 the 64-bit one) is registered\n"
+    "                       too, by its own nrwregister, unless --here-only is given\n"
     "  uninstall [--view 32|64]\n"
-    "                       remove what install wrote; a default provider set before comes back;\n"
-    "                       --view: in that registry view only (default: this tool's own)\n"
-    "  list                 show the registered providers, their plug-ins and the default\n"
+    "                       remove what install wrote, in every registry view; a default\n"
+    "                       provider set before comes back; --view: in that view only\n"
+    "  list                 show the registered providers, their plug-ins and the default,\n"
+    "                       each line labelled with its registry view\n"
     "  check                look for what keeps IDEs from listing or loading the provider, in\n"
-    "                       both registry views; one line per finding, each problem with its fix\n"
+    "                       every registry view; one line per finding, each problem with its fix\n"
     "Writing needs administrator rights. Exit status: 0 done (check: healthy), 1 usage (check:\n"
     "a problem was found), 2 broken installation, 3 the registry could not be changed (nothing\n"
     "is left half-written).\n";
@@ -88,7 +94,37 @@ bool navigator_beside(std::string& navigator) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-int install(bool make_default, bool force) {
+// On 64-bit Windows IDEs of the other architecture read the other registry view:
+// the plug-in of that architecture beside ours is registered there by its own
+// tool, which can load it. Where there is none, or 32-bit programs cannot run at
+// all, only our own view is registered, and we say so.
+int install_other_architecture(bool make_default, bool force) {
+    if (registry_views().size() < 2) return kDone;
+    const int other_bits = kOwnBits == 64 ? 32 : 64;
+    const std::string tool = other_architecture_tool(installation_folder());
+    if (tool.empty()) {
+        std::printf("note: %s holds no %d-bit copy, so %d-bit IDEs will not list the provider\n",
+                    folder_for(other_bits, installation_folder()).c_str(), other_bits, other_bits);
+        return kDone;
+    }
+    if (other_bits == 32 && !runs_32bit_programs()) {
+        std::printf(
+            "note: this Windows runs no 32-bit programs: the 32-bit plug-in is left "
+            "unregistered, as no 32-bit IDE can run here\n");
+        return kDone;
+    }
+    std::vector<std::string> args = {"install", "--here-only"};
+    if (make_default) args.push_back("--default");
+    if (force) args.push_back("--force");
+    std::string error;
+    const int status = run_program(tool, args, error);
+    if (status < 0)
+        std::fprintf(stderr, "nrwregister install: cannot start %s: %s; nothing was changed\n",
+                     tool.c_str(), error.c_str());
+    return status < 0 ? kBrokenInstallation : status;
+}
+
+int install(bool make_default, bool force, bool here_only) {
     const std::string plugin = plugin_path();
     std::string why;
     if (!check_installation(plugin, why)) {
@@ -123,13 +159,21 @@ int install(bool make_default, bool force) {
         if (status == ERROR_SUCCESS) status = journal.set_string(kSccKey, kDefault, kProviderKey);
     }
     if (status != ERROR_SUCCESS) return registry_failed("install", status);
+    // Both views or neither: when the other architecture fails, the journal puts
+    // our view back as it was.
+    if (!here_only) {
+        const int other = install_other_architecture(make_default, force);
+        if (other != kDone) return other;
+    }
     journal.commit();
-    std::printf("registered %s: %s%s\n", kProviderName, plugin.c_str(),
+    std::printf("registered %s in the %s: %s%s\n", kProviderName, view_of(kOwnBits).name().c_str(),
+                plugin.c_str(),
                 make_default || current.value_or("") == kProviderKey ? " (default)" : "");
     return kDone;
 }
 
-int uninstall() {
+int uninstall_view(const View& view) {
+    reg::use_view(view.flag);
     reg::Journal journal;
     LONG status = ERROR_SUCCESS;
     const auto current = reg::read_string(kSccKey, kDefault);
@@ -153,23 +197,36 @@ int uninstall() {
         if (status == ERROR_SUCCESS) status = journal.delete_key_if_empty(key);
     if (status != ERROR_SUCCESS) return registry_failed("uninstall", status);
     journal.commit();
-    std::printf("unregistered %s\n", kProviderName);
+    std::printf("unregistered %s in the %s\n", kProviderName, view.name().c_str());
+    return kDone;
+}
+
+// Any tool can write either view: uninstall needs neither the other
+// architecture's files nor its tool, and works where they are gone.
+int uninstall(const std::vector<View>& views) {
+    for (const View& view : views)
+        if (const int status = uninstall_view(view); status != kDone) return status;
     return kDone;
 }
 
 int list() {
-    const auto providers = reg::read_strings(kInstalledKey);
-    const std::string default_key = reg::read_string(kSccKey, kDefault).value_or("");
-    if (providers.empty()) std::printf("no Source Code Control providers are registered\n");
-    for (const auto& [name, key] : providers) {
-        const std::string path = reg::read_string(key, kServerPath).value_or("");
-        const bool exists =
-            !path.empty() && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-        std::printf("%s %s\n    key  HKLM\\%s\n    path %s (%s)\n", key == default_key ? "*" : " ",
-                    name.c_str(), key.c_str(), path.empty() ? "-" : path.c_str(),
-                    exists ? "exists" : "missing");
+    for (const View& view : registry_views()) {
+        const char* label = view.bits == 64 ? "[64-bit view]" : "[32-bit view]";
+        const auto providers = reg::read_strings(kInstalledKey, view.flag);
+        const std::string default_key = reg::read_string(kSccKey, kDefault, view.flag).value_or("");
+        if (providers.empty())
+            std::printf("%s no Source Code Control providers are registered\n", label);
+        for (const auto& [name, key] : providers) {
+            const std::string path = reg::read_string(key, kServerPath, view.flag).value_or("");
+            const bool exists =
+                !path.empty() && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+            std::printf("%s %s %s: HKLM\\%s, %s (%s)\n", label, key == default_key ? "*" : " ",
+                        name.c_str(), key.c_str(), path.empty() ? "-" : path.c_str(),
+                        exists ? "exists" : "missing");
+        }
+        if (!default_key.empty())
+            std::printf("%s default provider: HKLM\\%s\n", label, default_key.c_str());
     }
-    if (!default_key.empty()) std::printf("default provider: HKLM\\%s\n", default_key.c_str());
     return kDone;
 }
 
@@ -182,20 +239,20 @@ int main(int argc, char** argv) {
         return kDone;
     }
     if (!args.empty() && args[0] == "install") {
-        bool make_default = false, force = false, known = true;
+        bool make_default = false, force = false, here_only = false, known = true;
         for (std::size_t i = 1; i < args.size(); ++i) {
             make_default = make_default || args[i] == "--default";
             force = force || args[i] == "--force";
-            known = known && (args[i] == "--default" || args[i] == "--force");
+            here_only = here_only || args[i] == "--here-only";
+            known = known &&
+                    (args[i] == "--default" || args[i] == "--force" || args[i] == "--here-only");
         }
-        if (known) return install(make_default, force);
+        if (known) return install(make_default, force, here_only);
     }
-    if (args.size() == 1 && args[0] == "uninstall") return uninstall();
+    if (args.size() == 1 && args[0] == "uninstall") return uninstall(registry_views());
     if (args.size() == 3 && args[0] == "uninstall" && args[1] == "--view" &&
-        (args[2] == "32" || args[2] == "64")) {
-        reg::use_view(args[2] == "32" ? KEY_WOW64_32KEY : KEY_WOW64_64KEY);
-        return uninstall();
-    }
+        (args[2] == "32" || args[2] == "64"))
+        return uninstall({view_of(args[2] == "32" ? 32 : 64)});
     if (args.size() == 1 && args[0] == "list") return list();
     if (args.size() == 1 && args[0] == "check") return nrwreg::check(plugin_path()) ? kDone : 1;
     std::fprintf(stderr, "%s", kUsageText);
