@@ -2,15 +2,25 @@
 # Builds the Windows Installer package of a Windows build:
 #   build-msi.sh BUILD_DIR [VERSION [FOLDER]]  ->  FOLDER/nrw-bridge-VERSION-ARCH.msi
 # (FOLDER defaults to BUILD_DIR/package)
+# The x64 package, for 64-bit Windows, carries the 32-bit build too: it needs
+# the win32 build beside the win64 one (build/win32 and build/win64). The x86
+# package, for 32-bit Windows, carries the 32-bit build alone.
 # VERSION defaults to the project's; another one serves to make an older or newer
 # package of the same files for upgrade tests.
 set -euo pipefail
 build="$1"
 here="$(cd "$(dirname "$0")/.." && pwd)"
+source "$here/scripts/lib.sh"
 version="${2:-$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")}"
+image="$build/msi-image"
 case "$(basename "$build")" in
-  win64) arch=x64 bits=64 win64=yes other=x86 other_bits=32 ;;
-  win32) arch=x86 bits=32 win64=no other=x64 other_bits=64 ;;
+  win64) arch=x64 win64=yes own=nrwapis64 register=nrwregister64.exe other=x86
+    serves="32-bit and 64-bit IDEs"
+    product_image "$(dirname "$build")" "$image" >/dev/null ;;
+  win32) arch=x86 win64=no own=nrwapis register=nrwregister.exe other=x64
+    serves="32-bit Windows"
+    rm -rf "$image"
+    cmake --install "$build" --prefix "$image" >/dev/null ;;
   *) echo "build-msi: $build is not a win32 or win64 build folder" >&2; exit 2 ;;
 esac
 
@@ -22,22 +32,27 @@ guid() {
   printf '{%s-%s-%s-%s-%s}' "${h:0:8}" "${h:8:4}" "${h:12:4}" "${h:16:4}" "${h:20:12}"
 }
 
-image="$build/msi-image"
-rm -rf "$image"
-cmake --install "$build" --prefix "$image" >/dev/null
 out="${3:-$build/package}"
 mkdir -p "$out"
 msi="$(cd "$out" && pwd)/nrw-bridge-$version-$arch.msi"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-defines=(-D "Version=$version" -D "Bits=$bits" -D "Win64=$win64"
+defines=(-D "Version=$version" -D "Win64=$win64" -D "Serves=$serves"
+  -D "OwnFolder=$own" -D "RegisterFile=$register"
   -D "ImageDir=." -D "SetupDll=nrwsetup.dll"
   -D "ProductCode=$(guid "$arch/product/$version")" -D "UpgradeCode=$(guid "$arch/upgrade")"
-  -D "OtherUpgradeCode=$(guid "$other/upgrade")" -D "OtherBits=$other_bits")
-for part in Client Plugin Register Host Guide Remembered; do
-  defines+=(-D "Guid$part=$(guid "$arch/component/$part")")
+  -D "OtherUpgradeCode=$(guid "$other/upgrade")")
+# The x64 package's files have components of their own: before 1.1.0 it put
+# 64-bit files where it now puts 32-bit ones.
+for part in Client Plugin Register Host Guide; do
+  case $arch in
+    x64) defines+=(-D "Guid$part=$(guid "x64/component/$part/32-bit")"
+           -D "Guid${part}64=$(guid "x64/component/$part/nrwapis64")") ;;
+    x86) defines+=(-D "Guid$part=$(guid "x86/component/$part")") ;;
+  esac
 done
+defines+=(-D "GuidRemembered=$(guid "$arch/component/Remembered")")
 # wixl takes the files' sources relative to the source file's folder. The setup
 # actions go into the package's Binary table only, never onto the machine.
 cp "$here/packaging/nrw-bridge.wxs" "$build/tools/nrwsetup.dll" "$image/"
@@ -70,5 +85,5 @@ for step in 1510:UnregisterProvider 1511:UnregisterProviderAgain; do
 done
 # Properties an administrator passes that must reach the installing service.
 msibuild "$msi" -q "DELETE FROM \`Property\` WHERE \`Property\` = 'SecureCustomProperties'"
-msibuild "$msi" -q "INSERT INTO \`Property\` (\`Property\`, \`Value\`) VALUES ('SecureCustomProperties', 'NAVIGATORDIR;DEFAULTPROVIDER;NAVIGATOREXE;REMEMBEREDNAVDIR;CURRENTDEFAULT;OTHERBRIDGE;WIX_UPGRADE_DETECTED;WIX_DOWNGRADE_DETECTED')"
+msibuild "$msi" -q "INSERT INTO \`Property\` (\`Property\`, \`Value\`) VALUES ('SecureCustomProperties', 'NAVIGATORDIR;DEFAULTPROVIDER;NAVIGATOREXE;REMEMBEREDNAVDIR;REMEMBEREDNAVDIR32;CURRENTDEFAULT;CURRENTDEFAULT32;X86BRIDGE;WIX_UPGRADE_DETECTED;WIX_DOWNGRADE_DETECTED')"
 echo "build-msi: $msi"

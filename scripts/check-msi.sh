@@ -1,45 +1,68 @@
 #!/usr/bin/env bash
 # Builds the installer of a Windows build and checks its tables without running
-# it: the product's files in NAVIGATORDIR\nrwapis and no navigator program, the
-# architecture's registry view for every component and search, the launch
-# condition's search for the navigator, and the registration actions.
+# it: the product's files in NAVIGATORDIR\nrwapis (32-bit) and, in the x64
+# package, NAVIGATORDIR\nrwapis64 (64-bit), and no navigator program; the
+# registry view of every component and search; the launch conditions; the
+# registration actions and the architecture of the tool that unregisters.
+#   check-msi.sh BUILD_DIR   (win64: needs the win32 build beside it)
 set -euo pipefail
 build="$1"
 here="$(cd "$(dirname "$0")/.." && pwd)"
 msi=$(bash "$here/scripts/build-msi.sh" "$build" | sed -n 's/^build-msi: //p')
 case "$(basename "$build")" in
-  win64) platform=x64 view_bit=1 ;;
-  win32) platform=Intel view_bit=0 ;;
+  win64) platform=x64 own_view_bit=1 register=nrwregister64.exe binary_format=pei-x86-64
+    files="libnrwapis.dll libnrwapis.dll libnrwscc.dll libnrwscc.dll nrw-bridge-guide.txt nrwhost.exe nrwhost.exe nrwregister.exe nrwregister.exe " ;;
+  win32) platform=Intel own_view_bit=0 register=nrwregister.exe binary_format=pei-i386
+    files="libnrwapis.dll libnrwscc.dll nrw-bridge-guide.txt nrwhost.exe nrwregister.exe " ;;
+  *) echo "usage: check-msi.sh build/win32|build/win64" >&2; exit 2 ;;
 esac
 rows() { msiinfo export "$msi" "$1" | tail -n +4 | tr -d '\r'; }
 status=0
 fail() { echo "check-msi: $msi: $*" >&2; status=1; }
 
-files=$(rows File | cut -f3 | sort | tr '\n' ' ')
-[ "$files" = "libnrwapis.dll libnrwscc.dll nrw-bridge-guide.txt nrwhost.exe nrwregister.exe " ] ||
-  fail "files are '$files'"
+found=$(rows File | cut -f3 | sort | tr '\n' ' ')
+[ "$found" = "$files" ] || fail "files are '$found'"
 [ "$(rows Directory | awk -F'\t' '$1 == "BRIDGEDIR" {print $2 "/" $3}')" = "NAVIGATORDIR/nrwapis" ] ||
-  fail "the files do not go to NAVIGATORDIR\\nrwapis"
+  fail "the 32-bit files do not go to NAVIGATORDIR\\nrwapis"
+if [ $platform = x64 ]; then
+  [ "$(rows Directory | awk -F'\t' '$1 == "BRIDGEDIR64" {print $2 "/" $3}')" = "NAVIGATORDIR/nrwapis64" ] ||
+    fail "the 64-bit files do not go to NAVIGATORDIR\\nrwapis64"
+fi
 msiinfo suminfo "$msi" | grep -q "Template: $platform;" || fail "the platform is not $platform"
-# 256: a 64-bit component; 16: a 64-bit registry search.
-while IFS=$'\t' read -r component _ _ attributes _; do
-  [ $(((attributes >> 8) & 1)) -eq $view_bit ] || fail "component $component is in the wrong view"
+# 256: a 64-bit component. Files in nrwapis are 32-bit, in nrwapis64 64-bit; the
+# remembered folder is written in the package's own view.
+while IFS=$'\t' read -r component _ directory attributes _; do
+  case "$component/$directory" in
+    Remembered/*) want=$own_view_bit ;;
+    */BRIDGEDIR64) want=1 ;;
+    *) want=0 ;;
+  esac
+  [ $(((attributes >> 8) & 1)) -eq $want ] || fail "component $component is in the wrong view"
 done < <(rows Component)
+# 16: a 64-bit registry search; the ones named ...32 read the 32-bit view.
 while IFS=$'\t' read -r search _ _ _ type; do
-  [ $(((type >> 4) & 1)) -eq $view_bit ] || fail "search $search reads the wrong view"
+  want=$own_view_bit
+  [[ $search == *32 ]] && want=0
+  [ $(((type >> 4) & 1)) -eq $want ] || fail "search $search reads the wrong view"
 done < <(rows RegLocator)
 rows AppSearch | grep -q $'^NAVIGATOREXE\tNavigatorProgram$' || fail "no search for the navigator"
 rows DrLocator | grep -q $'^NavigatorProgram\t\t\\[NAVIGATORDIR\\]\t0$' || fail "the search looks elsewhere"
 rows Signature | grep -q $'^NavigatorProgram\tnrwnavigator.exe' || fail "the search is for another file"
 rows LaunchCondition | grep -q '^Installed OR NAVIGATOREXE' || fail "no launch condition on the navigator"
-rows LaunchCondition | grep -q '^Installed OR NOT OTHERBRIDGE' || fail "no refusal beside the other architecture"
-rows Upgrade | grep -q 'OTHERBRIDGE$' || fail "no search for the other architecture's package"
+if [ $platform = x64 ]; then
+  # 2 would only detect it: the x86 package is removed by the upgrade.
+  rows Upgrade | awk -F'\t' '$7 == "X86BRIDGE" && $5 % 4 < 2 {found=1} END {exit !found}' ||
+    fail "an installed x86 package is not replaced"
+else
+  rows LaunchCondition | grep -q $'^Installed OR NOT VersionNT64\tThis package is for 32-bit Windows. On 64-bit Windows install nrw-bridge-[0-9.]*-x64.msi' ||
+    fail "no refusal on 64-bit Windows that names the x64 package"
+fi
 for action in RegisterProvider RegisterDefaultProvider; do
   rows CustomAction | grep -q "^$action	3073	SetupActions	RunRegisterTool" ||
     fail "$action does not run the registration through the package's actions, deferred, elevated"
 done
-rows CustomAction | grep -q $'^SetRegisterProvider\t2099\tRegisterProvider\t"\[#nrwregister.exe\]" install\t' ||
-  fail "RegisterProvider is not given the installed nrwregister.exe"
+rows CustomAction | grep -qF "SetRegisterProvider	2099	RegisterProvider	\"[#$register]\" install	" ||
+  fail "RegisterProvider is not given the installed $register"
 rows CustomAction | grep -q $'^CheckNavigatorDir\t2049\tSetupActions\tCheckNavigatorDir' ||
   fail "NAVIGATORDIR is not checked before anything is written"
 for action in UnregisterProvider UnregisterProviderAgain; do
@@ -50,6 +73,10 @@ done
 for stream in RegisterToolInPackage SetupActions; do
   msiinfo streams "$msi" | grep -qx "Binary.$stream" || fail "the package does not carry $stream"
 done
+msiinfo extract "$msi" Binary.RegisterToolInPackage >"$msi.tool"
+objdump_format=$(x86_64-w64-mingw32-objdump -f "$msi.tool" | sed -n 's/.*file format //p')
+rm -f "$msi.tool"
+[ "$objdump_format" = $binary_format ] || fail "the unregistering tool is $objdump_format, not $binary_format"
 rows InstallExecuteSequence | grep -q 'DEFAULTPROVIDER = "1"' || fail "DEFAULTPROVIDER is not tested for 1"
 [ $status -eq 0 ] && echo "check-msi: $msi has the product's tables for $platform"
 exit $status

@@ -25,3 +25,24 @@ eventually() { # seconds, command...
     sleep 1
   done
 }
+
+# The product of both Windows builds as it goes into a Navigator folder: the
+# 32-bit files in nrwapis, the 64-bit ones in nrwapis64. Prints the version.
+product_image() { # folder holding the win32 and win64 builds, image folder
+  local version="" found preset
+  rm -rf "$2"
+  for preset in win32 win64; do
+    found=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$1/$preset/CMakeCache.txt" 2>/dev/null)
+    if [ -z "$found" ]; then
+      echo "the $preset build is missing from $1: both are needed (cmake --build --preset $preset)" >&2
+      return 1
+    fi
+    if [ -n "$version" ] && [ "$found" != "$version" ]; then
+      echo "$1/win32 is version $version, $1/win64 $found: build both from the same sources" >&2
+      return 1
+    fi
+    version=$found
+    cmake --install "$1/$preset" --prefix "$2" >/dev/null || return 1
+  done
+  echo "$version"
+}

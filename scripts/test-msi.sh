@@ -4,7 +4,12 @@
 # spaces: refused installs, install with and without the default, the provider
 # used through the default, repair, the same version twice, upgrade and downgrade,
 # a failing registration rolled back, and uninstall back to the registry as it was.
-#   test-msi.sh BUILD_DIR     (win64, or win32 where 32-bit code runs)
+# On 64-bit Windows (win64) one installation serves 32-bit and 64-bit IDEs: a host
+# of each architecture through the MSI and through the ZIP, the x86 package
+# refused, and the upgrade from the 1.0.0 x64 package; where 32-bit code cannot
+# run, what needs it is reported as skipped.
+#   test-msi.sh BUILD_DIR     (win64 with the win32 build beside it, or win32
+#                              where 32-bit code runs)
 set -uo pipefail
 build="$1"
 here="$(cd "$(dirname "$0")/.." && pwd)"
@@ -40,7 +45,14 @@ navigator="$prefix/drive_c/Program Files/Norrow Navigator"
 mkdir -p "$navigator" "$prefix/drive_c/Program Files/No Navigator Here"
 cp "$build/stage/nrwnavigator.exe" "$navigator/"
 navigator_sum=$(md5sum <"$navigator/nrwnavigator.exe")
-tools="$navigator_win\\nrwapis"
+# The x64 package puts the 32-bit files in nrwapis and the 64-bit ones in
+# nrwapis64; the tools of the package's own architecture run the checks.
+case $preset in
+  win64) own_folder=nrwapis64 ;;
+  *) own_folder=nrwapis ;;
+esac
+tools="$navigator_win\\$own_folder"
+if reason32=$(bash "$here/scripts/runs-32bit.sh"); then runs_32bit=yes; else runs_32bit=no; fi
 
 # Our keys in both views and the installed-programs entries that name us.
 snapshot() {
@@ -53,23 +65,34 @@ snapshot() {
       2>/dev/null | tr -d '\r' | grep -A1 'Norrow Navigator IDE bridge'
   done
 }
-reg_value() { # key name
-  run reg query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_SZ *//p"
+reg_value() { # key name [view]
+  run reg query "$1" /v "$2" ${3:+/reg:$3} 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_SZ *//p"
 }
 installed_version() {
   run reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null |
     tr -d '\r' | awk '/^HKEY/ {ours=0} /DisplayName.*Norrow Navigator IDE bridge/ {ours=1}
       ours && /DisplayVersion/ {print $3}'
 }
-files_present() { [ -f "$navigator/nrwapis/libnrwscc.dll" ] && [ -f "$navigator/nrwapis/libnrwapis.dll" ] &&
-  [ -f "$navigator/nrwapis/nrwregister.exe" ] && [ -f "$navigator/nrwapis/nrwhost.exe" ] &&
-  [ -f "$navigator/nrwapis/nrw-bridge-guide.txt" ]; }
+product_files() {
+  printf 'nrwapis/%s\n' libnrwapis.dll libnrwscc.dll nrwregister.exe nrwhost.exe nrw-bridge-guide.txt
+  [ "$preset" = win64 ] && printf 'nrwapis64/%s\n' libnrwapis.dll libnrwscc.dll nrwregister.exe nrwhost.exe
+  true
+}
+files_present() { local file; for file in $(product_files); do [ -f "$navigator/$file" ] || return 1; done; }
+pe_format() { x86_64-w64-mingw32-objdump -f "$1" | sed -n 's/.*file format //p'; }
+# The product's files and no other, each library of its folder's architecture.
+exactly_the_product() {
+  same "$(product_files | sort)" "$(cd "$navigator" && find nrwapis* -type f | sort)" &&
+    [ "$(pe_format "$navigator/nrwapis/libnrwscc.dll")" = pei-i386 ] &&
+    { [ "$preset" != win64 ] || [ "$(pe_format "$navigator/nrwapis64/libnrwscc.dll")" = pei-x86-64 ]; }
+}
 navigator_untouched() { [ "$(md5sum <"$navigator/nrwnavigator.exe")" = "$navigator_sum" ] &&
   [ "$(ls -A "$navigator")" = "nrwnavigator.exe" ]; }
-default_provider() { reg_value 'HKLM\Software\SourceCodeControlProvider' ProviderRegKey; }
+default_provider() { reg_value 'HKLM\Software\SourceCodeControlProvider' ProviderRegKey "${1:-}"; }
 ours='SOFTWARE\Corvane\NorrowNavigator'
 
-passed=0 failed=0
+passed=0 failed=0 skipped=0
+skip() { skipped=$((skipped + 1)); echo "SKIP $1: $reason32"; }
 expect() { # description, then a command that must succeed
   local what="$1"
   shift
@@ -113,8 +136,12 @@ uninstall_leaves_all_as_before() {
   expect "the navigator is untouched" navigator_untouched
 }
 
+# Where both architectures register, the second (the 32-bit view) is made to
+# fail, so that the first must be undone as well.
 echo "== a failing registration is rolled back"
-run "$(win "$PWD/$build/tests/volatile_key.exe")" 'SOFTWARE\SourceCodeControlProvider'
+failing_view=""
+[ "$preset" = win64 ] && failing_view=64 && [ $runs_32bit = yes ] && failing_view=32
+run "$(win "$PWD/$build/tests/volatile_key.exe")" 'SOFTWARE\SourceCodeControlProvider' $failing_view
 before=$(steady snapshot)
 status=$(msi /i "$(win "$current")" "NAVIGATORDIR=$navigator_win" DEFAULTPROVIDER=1 /l*v "$(win "$work/failed.log")")
 expect "install fails with 1603 (status $status)" test "$status" = 67
@@ -122,7 +149,7 @@ expect "the log says why" in_log "$work/failed.log" \
   'the registration failed: nrwregister install: cannot change the registry: error 1021'
 expect "no file is left" navigator_untouched
 expect "the registry is as before" settles "$before" snapshot
-run reg delete 'HKLM\Software\SourceCodeControlProvider' /f >/dev/null 2>&1
+run reg delete 'HKLM\Software\SourceCodeControlProvider' /f ${failing_view:+/reg:$failing_view} >/dev/null 2>&1
 
 echo "== refused without a navigator"
 before=$(steady snapshot)
@@ -229,7 +256,7 @@ uninstall_leaves_all_as_before
 echo "== uninstall after the nrwapis folder was deleted"
 expect "install as the default" \
   test "$(msi /i "$(win "$current")" "NAVIGATORDIR=$navigator_win" DEFAULTPROVIDER=1)" = 0
-rm -rf "$navigator/nrwapis"
+rm -rf "$navigator"/nrwapis*
 uninstall_leaves_all_as_before
 
 echo "== uninstall after the whole Navigator folder was deleted"
@@ -246,10 +273,10 @@ expect "install as the default" \
 moved="$prefix/drive_c/Program Files/Navigator Moved"
 mv "$navigator" "$moved"
 expect "registered again from the new place" \
-  run 'C:\Program Files\Navigator Moved\nrwapis\nrwregister.exe' install --default
+  run "C:\\Program Files\\Navigator Moved\\$own_folder\\nrwregister.exe" install --default
 expect "uninstall" test "$(msi /x "$(win "$current")")" = 0
 expect "the registry is as before" settles "$before" snapshot
-rm -rf "$moved/nrwapis"
+rm -rf "$moved"/nrwapis*
 mv "$moved" "$navigator"
 expect "the navigator is untouched" navigator_untouched
 
@@ -261,14 +288,117 @@ expect "installed programs list $version only" settles "$version" installed_vers
 expect "still the default provider" settles "$ours" default_provider
 expect "the files are in place" files_present
 expect "0.9.0 over $version is refused" test "$(msi /i "$(win "$older")")" != 0
-# The x86 package (built by the test command before this one) shares the
-# nrwapis folder and is refused before anything of it runs.
-other="$build/../win32/package/nrw-bridge-$version-x86.msi"
-if [ "$preset" = win64 ] && [ -f "$other" ]; then
-  expect "$(basename "$other") beside it is refused" test "$(msi /i "$(win "$(cd "$(dirname "$other")" && pwd)/$(basename "$other")")" "NAVIGATORDIR=$navigator_win")" = 67
-fi
 expect "$version stays" settles "$version" installed_version
 uninstall_leaves_all_as_before
 
-echo "installer: $passed passed, $failed failed"
+# What a host of one architecture gets through the default provider of its own
+# registry view: info, and a status answer from the navigator.
+host_answers() { # bits
+  local folder=nrwapis64
+  [ "$1" = 32 ] && folder=nrwapis
+  run "$navigator_win\\$folder\\nrwhost.exe" info | tr -d '\r' >"$work/info$1.out" &&
+    run "$navigator_win\\$folder\\nrwhost.exe" --project 'C:\project' status 'C:\project\main.c' |
+    tr -d '\r' >"$work/status$1.out" &&
+    grep -q '^name: Corvane Norrow Navigator$' "$work/info$1.out" &&
+    grep -q 'C:\\project\\main.c$' "$work/status$1.out"
+}
+both_hosts_answer() { # when
+  local bits
+  for bits in 64 32; do
+    if [ $bits = 32 ] && [ $runs_32bit = no ]; then
+      skip "the 32-bit host $1"
+      continue
+    fi
+    expect "the $bits-bit host gets info and a status answer $1" eventually 60 host_answers $bits
+    echo "     $bits-bit host: $(head -1 "$work/info$bits.out"); status: $(cat "$work/status$bits.out")"
+  done
+}
+# Ours as the default in both views; where no 32-bit program runs, the 32-bit
+# view is left as it was.
+default_in_both_views() {
+  expect "the 64-bit view's default provider is ours" settles "$ours" default_provider 64
+  if [ $runs_32bit = yes ]; then
+    expect "the 32-bit view's default provider is ours" settles "$ours" default_provider 32
+  else
+    expect "the 32-bit view has nothing of ours" settles "" reg_value "HKLM\\$ours" SCCServerPath 32
+    skip "the 32-bit view's registration"
+  fi
+}
+
+if [ "$preset" = win64 ]; then
+  echo "== one installation serves 32-bit and 64-bit IDEs"
+  before=$(steady snapshot)
+  expect "install with DEFAULTPROVIDER=1" \
+    test "$(msi /i "$(win "$current")" "NAVIGATORDIR=$navigator_win" DEFAULTPROVIDER=1)" = 0
+  expect "the 32-bit files are in nrwapis, the 64-bit ones in nrwapis64" exactly_the_product
+  default_in_both_views
+  both_hosts_answer "after the MSI install"
+  expect "the health check passes" eventually 60 health_check
+  uninstall_leaves_all_as_before
+
+  echo "== the ZIP of both architectures, registered and unregistered by one command"
+  zip=$(bash "$here/scripts/build-zip.sh" "$(dirname "$build")" "$work" | sed -n 's/^build-zip: //p')
+  (cd "$navigator" && cmake -E tar xf "$zip")
+  expect "unzipped, it is the product" exactly_the_product
+  # The guide's command, from the 32-bit folder; the 64-bit one where 32-bit
+  # programs cannot run.
+  zip_tool="$navigator_win\\nrwapis\\nrwregister.exe"
+  if [ $runs_32bit = no ]; then
+    skip "nrwapis\\nrwregister install --default (nrwapis64\\nrwregister is run instead)"
+    zip_tool="$navigator_win\\nrwapis64\\nrwregister.exe"
+  fi
+  expect "nrwregister install --default" run "$zip_tool" install --default
+  default_in_both_views
+  both_hosts_answer "after the ZIP's registration"
+  expect "the health check passes" eventually 60 health_check
+  expect "nrwregister uninstall" run "$zip_tool" uninstall
+  expect "the registry is as before" settles "$before" snapshot
+  rm -rf "$navigator"/nrwapis*
+
+  echo "== the x86 package is for 32-bit Windows"
+  x86="$(dirname "$build")/win32/package/nrw-bridge-$version-x86.msi"
+  expect "it is refused here with 1603" \
+    test "$(msi /i "$(win "$(cd "$(dirname "$x86")" && pwd)/$(basename "$x86")")" "NAVIGATORDIR=$navigator_win")" = 67
+  expect "nothing is written" navigator_untouched
+  expect "the registry is as before" settles "$before" snapshot
+
+  echo "== upgrade from the 1.0.0 x64 package, which put its 64-bit files in nrwapis"
+  released=$(bash "$here/scripts/build-released.sh" 1.0.0 x64)
+  released_status=$?
+  expect "the 1.0.0 x64 package is built from its sources" test $released_status = 0 -o $released_status = 3
+  if [ $released_status = 0 ]; then
+    expect "install 1.0.0 as the default" \
+      test "$(msi /i "$(win "$released")" "NAVIGATORDIR=$navigator_win" DEFAULTPROVIDER=1)" = 0
+    expect "1.0.0 put a 64-bit plug-in in nrwapis" \
+      test "$(pe_format "$navigator/nrwapis/libnrwscc.dll")" = pei-x86-64
+    expect "upgrade to $version, the folder remembered" test "$(msi /i "$(win "$current")")" = 0
+    expect "installed programs list $version only" settles "$version" installed_version
+    expect "the new layout and no file left over" exactly_the_product
+    default_in_both_views
+    both_hosts_answer "after the upgrade"
+    uninstall_leaves_all_as_before
+  else
+    reason32="$released" skip "the upgrade from 1.0.0"
+  fi
+
+  echo "== an installed 1.0.0 x86 package is replaced"
+  if [ $runs_32bit = no ]; then
+    skip "the x86 package's install"
+  elif released=$(bash "$here/scripts/build-released.sh" 1.0.0 x86); released_status=$?
+    expect "the 1.0.0 x86 package is built from its sources" test $released_status = 0 -o $released_status = 3
+    [ $released_status = 0 ]; then
+    expect "install 1.0.0 x86 as the default" \
+      test "$(msi /i "$(win "$released")" "NAVIGATORDIR=$navigator_win" DEFAULTPROVIDER=1)" = 0
+    expect "install $version x64 over it, the folder remembered" test "$(msi /i "$(win "$current")")" = 0
+    expect "installed programs list $version only" settles "$version" installed_version
+    expect "the new layout and no file left over" exactly_the_product
+    default_in_both_views
+    both_hosts_answer "after the x86 package was replaced"
+    uninstall_leaves_all_as_before
+  else
+    reason32="$released" skip "the replacement of the 1.0.0 x86 package"
+  fi
+fi
+
+echo "installer: $passed passed, $failed failed, $skipped skipped"
 [ "$failed" -eq 0 ]
