@@ -19,17 +19,25 @@ namespace nrwreg {
 
 namespace {
 
+// Each finding about a registry view is labelled with it: on 64-bit Windows
+// the same checks run for both.
 class Findings {
   public:
-    void ok(const std::string& what) { std::printf("ok       %s\n", what.c_str()); }
-    void note(const std::string& what) { std::printf("note     %s\n", what.c_str()); }
+    void about(const std::string& label) { m_label = label.empty() ? label : label + ": "; }
+    void ok(const std::string& what) {
+        std::printf("ok       %s%s\n", m_label.c_str(), what.c_str());
+    }
+    void note(const std::string& what) {
+        std::printf("note     %s%s\n", m_label.c_str(), what.c_str());
+    }
     void problem(const std::string& what, const std::string& fix) {
-        std::printf("PROBLEM  %s -- fix: %s\n", what.c_str(), fix.c_str());
+        std::printf("PROBLEM  %s%s -- fix: %s\n", m_label.c_str(), what.c_str(), fix.c_str());
         ++m_problems;
     }
     bool healthy() const { return m_problems == 0; }
 
   private:
+    std::string m_label;
     int m_problems = 0;
 };
 
@@ -79,7 +87,7 @@ void check_exports(Findings& out, const std::string& plugin, const pe::Image& im
 
 void check_plugin_file(Findings& out, const View& view, const std::string& plugin) {
     if (!file_exists(plugin)) {
-        out.problem(view.name() + ": the registered plug-in " + plugin + " does not exist",
+        out.problem("the registered plug-in " + plugin + " does not exist",
                     "reinstall the product, or run nrwregister install from the folder that holds "
                     "the plug-in");
         return;
@@ -90,15 +98,14 @@ void check_plugin_file(Findings& out, const View& view, const std::string& plugi
         return;
     }
     if (image.machine != view.machine) {
-        out.problem(view.name() + ": the plug-in is " + pe::bits_of(image.machine) + ", so " +
+        out.problem(std::string("the plug-in is ") + pe::bits_of(image.machine) + ", so " +
                         std::to_string(view.bits) + "-bit IDEs cannot load it",
                     "run \"nrwregister uninstall --view " + std::to_string(view.bits) +
                         "\" as administrator (it removes this view's registration only), then "
                         "\"nrwregister install\", which registers each view with the plug-in of "
                         "its own architecture");
     } else {
-        out.ok(view.name() + ": the plug-in is " + pe::bits_of(image.machine) +
-               " as this view needs");
+        out.ok(std::string("the plug-in is ") + pe::bits_of(image.machine) + " as this view needs");
     }
     check_exports(out, plugin, image);
     const std::string folder = folder_of(plugin);
@@ -120,31 +127,31 @@ void check_plugin_file(Findings& out, const View& view, const std::string& plugi
 void check_default_plugin(Findings& out, const View& view, const std::string& default_key) {
     const std::string plugin = reg::read_string(default_key, kServerPath, view.flag).value_or("");
     if (plugin.empty() || !file_exists(plugin))
-        out.problem(view.name() + ": the default provider HKLM\\" + default_key +
-                        " has its plug-in at " + (plugin.empty() ? "no path" : plugin) +
+        out.problem("the default provider HKLM\\" + default_key + " has its plug-in at " +
+                        (plugin.empty() ? "no path" : plugin) +
                         ", which does not exist, so IDEs fail to start source control",
                     "run nrwregister install --default as administrator, or choose a provider "
                     "whose plug-in is installed");
     else
-        out.ok(view.name() + ": the default provider is HKLM\\" + default_key + ", " + plugin);
+        out.ok("the default provider is HKLM\\" + default_key + ", " + plugin);
 }
 
 void check_listing(Findings& out, const View& view) {
     const auto listed = reg::read_string(kInstalledKey, kProviderName, view.flag);
     if (!listed)
-        out.problem(view.name() + ": the provider is not listed under InstalledSCCProviders",
+        out.problem("the provider is not listed under InstalledSCCProviders",
                     "run nrwregister install as administrator");
     else if (*listed != kProviderKey)
-        out.problem(view.name() + ": \"" + kProviderName + "\" under InstalledSCCProviders names " +
+        out.problem(std::string("\"") + kProviderName + "\" under InstalledSCCProviders names " +
                         *listed + " instead of " + kProviderKey,
                     "run nrwregister install as administrator");
     else
-        out.ok(view.name() + ": listed under InstalledSCCProviders");
+        out.ok("listed under InstalledSCCProviders");
     const auto default_key = reg::read_string(kSccKey, kDefault, view.flag);
     if (!default_key || default_key->empty())
-        out.note(view.name() + ": no default provider is set (IDEs ask which one to use)");
+        out.note("no default provider is set (IDEs ask which one to use)");
     else if (!reg::key_exists(*default_key, view.flag))
-        out.problem(view.name() + ": the default provider " + kDefault + " names HKLM\\" +
+        out.problem(std::string("the default provider ") + kDefault + " names HKLM\\" +
                         *default_key + ", which does not exist",
                     "run nrwregister install --default, or choose a provider in the IDE");
     else
@@ -169,16 +176,16 @@ void check_unregistered(Findings& out, const View& view, const std::string& own_
     for (const View& other : registry_views())
         other_has_it =
             other_has_it || (other.bits != view.bits && reg::key_exists(kProviderKey, other.flag));
-    const std::string missing = view.name() + ": the provider is not registered, so " +
-                                std::to_string(view.bits) + "-bit IDEs do not list it";
+    const std::string missing = "the provider is not registered, so " + std::to_string(view.bits) +
+                                "-bit IDEs do not list it";
     if (view.bits == 32 && other_has_it && !runs_32bit_programs())
-        out.note(view.name() + ": not registered; this Windows runs no 32-bit programs");
+        out.note("not registered; this Windows runs no 32-bit programs");
     else if (other_has_it)
         out.problem(missing + ", while the other view has it", registration_fix(view, own_plugin));
     else if (view.bits == kOwnBits)
         out.problem(missing, registration_fix(view, own_plugin));
     else
-        out.note(view.name() + ": not registered");
+        out.note("not registered");
 }
 
 void check_view(Findings& out, const View& view, const std::string& own_plugin) {
@@ -188,10 +195,10 @@ void check_view(Findings& out, const View& view, const std::string& own_plugin) 
     }
     const auto plugin = reg::read_string(kProviderKey, kServerPath, view.flag);
     if (!plugin || plugin->empty()) {
-        out.problem(view.name() + ": HKLM\\" + kProviderKey + " has no " + kServerPath,
+        out.problem(std::string("HKLM\\") + kProviderKey + " has no " + kServerPath,
                     "run nrwregister install as administrator");
     } else {
-        out.ok(view.name() + ": registered, " + kServerPath + " " + *plugin);
+        out.ok(std::string("registered, ") + kServerPath + " " + *plugin);
         check_plugin_file(out, view, *plugin);
     }
     check_listing(out, view);
@@ -222,7 +229,11 @@ void check_trace_folder(Findings& out) {
 
 bool check(const std::string& own_plugin) {
     Findings out;
-    for (const View& view : registry_views()) check_view(out, view, own_plugin);
+    for (const View& view : registry_views()) {
+        out.about(view.name());
+        check_view(out, view, own_plugin);
+    }
+    out.about("");
     check_trace_folder(out);
     std::printf(out.healthy() ? "healthy\n" : "problems found\n");
     return out.healthy();
