@@ -16,7 +16,8 @@ here="$(cd "$(dirname "$0")/.." && pwd)"
 source "$here/scripts/lib.sh"
 preset="$(basename "$build")"
 export NRW_WINEARCH="$preset"
-prefix="$(cd "$build" && pwd)/msi-prefix"
+build_folder="$(cd "$build" && pwd)"
+prefix="$build_folder/msi-prefix"
 work=$(mktemp -d)
 trap 'WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1; rm -rf "$work"' EXIT
 rm -rf "$prefix" "$prefix.lock"
@@ -141,7 +142,7 @@ uninstall_leaves_all_as_before() {
 echo "== a failing registration is rolled back"
 failing_view=""
 [ "$preset" = win64 ] && failing_view=64 && [ $runs_32bit = yes ] && failing_view=32
-run "$(win "$PWD/$build/tests/volatile_key.exe")" 'SOFTWARE\SourceCodeControlProvider' $failing_view
+run "$(win "$build_folder/tests/volatile_key.exe")" 'SOFTWARE\SourceCodeControlProvider' $failing_view
 before=$(steady snapshot)
 status=$(msi /i "$(win "$current")" "NAVIGATORDIR=$navigator_win" DEFAULTPROVIDER=1 /l*v "$(win "$work/failed.log")")
 expect "install fails with 1603 (status $status)" test "$status" = 67
@@ -313,6 +314,25 @@ both_hosts_answer() { # when
     echo "     $bits-bit host: $(head -1 "$work/info$bits.out"); status: $(cat "$work/status$bits.out")"
   done
 }
+# After uninstall a host of each architecture finds nothing registered.
+host_finds_nothing() { # bits
+  local folder=nrwapis64
+  [ "$1" = 32 ] && folder=nrwapis
+  cp "$navigator_kept/$folder/nrwhost.exe" "$work/nrwhost$1.exe"
+  run "$(win "$work/nrwhost$1.exe")" info >"$work/info$1.out" 2>&1
+  [ $? = 2 ] && grep -q "nothing is registered in the $1-bit registry view" "$work/info$1.out"
+}
+no_host_finds_us() { # when
+  local bits
+  for bits in 64 32; do
+    if [ $bits = 32 ] && [ $runs_32bit = no ]; then
+      skip "the 32-bit host $1"
+      continue
+    fi
+    expect "the $bits-bit host finds nothing registered $1" eventually 60 host_finds_nothing $bits
+    echo "     $bits-bit host: $(tr -d '\r' <"$work/info$bits.out")"
+  done
+}
 # Ours as the default in both views; where no 32-bit program runs, the 32-bit
 # view is left as it was.
 default_in_both_views() {
@@ -327,6 +347,11 @@ default_in_both_views() {
 
 if [ "$preset" = win64 ]; then
   echo "== one installation serves 32-bit and 64-bit IDEs"
+  # A machine with no other provider, so that after uninstall no host finds one.
+  for view in 32 64; do
+    run reg delete 'HKLM\Software\SourceCodeControlProvider' /f /reg:$view >/dev/null 2>&1
+    run reg delete 'HKLM\Software\OtherVendor' /f /reg:$view >/dev/null 2>&1
+  done
   before=$(steady snapshot)
   expect "install with DEFAULTPROVIDER=1" \
     test "$(msi /i "$(win "$current")" "NAVIGATORDIR=$navigator_win" DEFAULTPROVIDER=1)" = 0
@@ -334,7 +359,10 @@ if [ "$preset" = win64 ]; then
   default_in_both_views
   both_hosts_answer "after the MSI install"
   expect "the health check passes" eventually 60 health_check
+  navigator_kept="$work/hosts"
+  mkdir -p "$navigator_kept" && cp -r "$navigator"/nrwapis* "$navigator_kept/"
   uninstall_leaves_all_as_before
+  no_host_finds_us "after uninstall"
 
   echo "== the ZIP of both architectures, registered and unregistered by one command"
   zip=$(bash "$here/scripts/build-zip.sh" "$(dirname "$build")" "$work" | sed -n 's/^build-zip: //p')
