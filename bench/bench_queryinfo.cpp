@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "nrw_identity.h"
 #include "plugin_loader.h"
 #include "raw_path.h"
 
@@ -84,8 +85,8 @@ int main(int argc, char** argv) {
     if (!platform::environment_value("NRWH_MODE", value) || value != "status")
         fail("run with NRWH_MODE=status");
     const fs::path stage = stage_folder(argv[0]);
-    RawQueries raw(stage / NRW_HELPER_FILE, files);
-    PluginPath plugin(stage / "nrwapis" / NRW_PLUGIN_FILE, files);
+    RawQueries raw(stage / nrw::kHelperFile, files);
+    PluginPath plugin(stage / "nrwapis" / nrw::kPluginFile, files);
     std::vector<double> raw_us, plugin_us, ratios;
     for (int repeat = 0; repeat < repeats; ++repeat) {
         raw_us.push_back(block_us(raw, 1) / files);

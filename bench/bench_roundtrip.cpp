@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "nrw_identity.h"
 #include "nrwapis.h"
 #include "platform/platform.h"
 #include "plugin_loader.h"
@@ -74,8 +75,8 @@ int main(int argc, char** argv) {
         fail("run with NRWH_MODE=echo");
 
     const fs::path stage = stage_folder(argv[0]);
-    RawPath raw(stage / NRW_HELPER_FILE, kRequest);
-    LibraryPath library(stage / "nrwapis" / NRW_CLIENT_FILE);
+    RawPath raw(stage / nrw::kHelperFile, kRequest);
+    LibraryPath library(stage / "nrwapis" / nrw::kClientLibraryFile);
     block_us(raw, rounds);
     block_us(library, rounds);
     // Blocks of the two alternate, so that drift of the machine touches both alike;

@@ -33,21 +33,25 @@ class RawPath {
   public:
     RawPath(const fs::path& helper, std::string request) : m_request(std::move(request)) {
         platform::Handle request_read, response_write;
-        if (!platform::create_pipe(m_response_read, response_write) ||
-            !platform::create_pipe(request_read, m_request_write) ||
-            !platform::make_non_inheritable(m_response_read) ||
-            !platform::make_non_inheritable(m_request_write) ||
-            !platform::spawn_process(helper.string(), {}, request_read, response_write, m_process))
-            fail("cannot start " + helper.string());
+        platform::ErrorCode error = 0;
+        if (!platform::create_pipe(m_response_read, response_write, error) ||
+            !platform::create_pipe(request_read, m_request_write, error) ||
+            !platform::make_non_inheritable(m_response_read, error) ||
+            !platform::make_non_inheritable(m_request_write, error) ||
+            !platform::spawn_process(helper.string(), {}, request_read, response_write, m_process,
+                                     error))
+            fail("cannot start " + helper.string() + ": system error " + std::to_string(error));
     }
     ~RawPath() { platform::terminate(m_process); }
 
     void call() {
-        platform::write_all(m_request_write, m_request.data(), m_request.size());
+        platform::ErrorCode error = 0;
+        platform::write_all(m_request_write, m_request.data(), m_request.size(), error);
         m_answer.clear();
         while (m_answer.find("<response_end>") == std::string::npos) {
-            const long got = platform::read_some(m_response_read, m_buffer, sizeof(m_buffer));
-            if (got <= 0) fail("helper ended");
+            const long got =
+                platform::read_some(m_response_read, m_buffer, sizeof(m_buffer), error);
+            if (got <= 0) fail("helper ended (system error " + std::to_string(error) + ")");
             m_answer.append(m_buffer, static_cast<std::size_t>(got));
         }
     }

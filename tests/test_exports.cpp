@@ -10,7 +10,6 @@
 namespace {
 
 using testsys::HelperTest;
-using testsys::hex_handle;
 using testsys::ok_response;
 
 nrw_hwnd window(std::uintptr_t value) {
@@ -28,8 +27,8 @@ struct Example {
 };
 
 TEST_F(HelperTest, EachExportWritesItsRequestByteForByte) {
-    const std::string win = hex_handle(0xA0B2C);
-    const std::string zero = hex_handle(0);
+    const std::string win = testsys::kWindowA0B2C;
+    const std::string zero = testsys::kNoWindow;
     const std::string head = "<request_start><op_identifier_start>";
     const std::string two = "<fileset_start>C:\\w\\a.c<>C:\\w\\b.c<fileset_end>";
     const std::string one = "<fileset_start>C:\\w\\a.c<fileset_end>";
@@ -73,14 +72,14 @@ TEST_F(HelperTest, EachExportWritesItsRequestByteForByte) {
          head + "16<op_identifier_end><fileset_start><fileset_end>" + graphical(zero, 0) + end},
         {"property passes the caller's window in mode 0",
          [](NRWAPIS_Session* s) { return nrw_api_property(s, window(0x10), "C:\\w\\a.c"); },
-         head + "9<op_identifier_end>" + one + graphical(hex_handle(0x10), 0) + end},
+         head + "9<op_identifier_end>" + one + graphical(testsys::kWindow10, 0) + end},
         {"history never passes a window",
          [](NRWAPIS_Session* s) { return nrw_api_history(s, "C:\\w\\a.c"); },
          head + "8<op_identifier_end>" + one + graphical(zero, 0) + end},
         {"refresh passes window, mode and options",
          [](NRWAPIS_Session* s) { return nrw_api_refresh(s, window(0x10), "C:\\w\\a.c", 2, 1); },
          head + "13<op_identifier_end>" + one + "<opt_start>1<opt_end>" +
-             graphical(hex_handle(0x10), 2) + end},
+             graphical(testsys::kWindow10, 2) + end},
         {"deliver leaves out null pieces",
          [](NRWAPIS_Session* s) { return nrw_api_deliver(s, "C:\\w", "st", nullptr, "", 0); },
          head + "15<op_identifier_end><fileset_start>C:\\w<fileset_end>" +
@@ -102,22 +101,22 @@ TEST_F(HelperTest, EachExportWritesItsRequestByteForByte) {
          [](NRWAPIS_Session* s) {
              return nrw_api_checkin(s, window(0x10), kOneFile, 1, 2, 0, "c", nullptr, nullptr);
          },
-         head + "1<op_identifier_end>" + one + graphical(hex_handle(0x10), 2) + end},
+         head + "1<op_identifier_end>" + one + graphical(testsys::kWindow10, 2) + end},
         {"remove in mode 2",
          [](NRWAPIS_Session* s) {
              return nrw_api_remove(s, window(0x10), kTwoFiles, 2, 2, 0, "c", nullptr, nullptr);
          },
-         head + "5<op_identifier_end>" + two + graphical(hex_handle(0x10), 2) + end},
+         head + "5<op_identifier_end>" + two + graphical(testsys::kWindow10, 2) + end},
         {"update in mode 0",
          [](NRWAPIS_Session* s) {
              return nrw_api_update(s, window(0x10), kOneFile, 1, 0, 0, nullptr, nullptr);
          },
-         head + "11<op_identifier_end>" + one + graphical(hex_handle(0x10), 0) + end},
+         head + "11<op_identifier_end>" + one + graphical(testsys::kWindow10, 0) + end},
         {"restore in mode 2",
          [](NRWAPIS_Session* s) {
              return nrw_api_restore(s, window(0x10), kOneFile, 1, 2, 0, nullptr, nullptr);
          },
-         head + "12<op_identifier_end>" + one + graphical(hex_handle(0x10), 2) + end},
+         head + "12<op_identifier_end>" + one + graphical(testsys::kWindow10, 2) + end},
         {"compare with predecessor never passes a window",
          [](NRWAPIS_Session* s) { return nrw_api_compare_with_pred(s, "C:\\w\\a.c"); },
          head + "7<op_identifier_end>" + one + graphical(zero, 0) + end},

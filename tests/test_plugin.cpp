@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "message_box_watcher.h"
+#include "nrw_identity.h"
 #include "plugin_fixture.h"
 
 namespace fs = std::filesystem;
@@ -384,7 +385,7 @@ TEST_F(PluginTest, AfterARelaunchFailsLaterCommandsFailWithoutLaunchingAgain) {
     EXPECT_EQ(SCC_OK, checkout());
     const int first = wait_for_helpers(1).at(0);
     ASSERT_TRUE(testsys::wait_until([&] { return !testsys::process_exists(first); }));
-    fs::remove(root / NRW_HELPER_FILE);
+    fs::remove(root / nrw::kHelperFile);
     EXPECT_EQ(SCC_E_UNKNOWNERROR, checkout());
     install_helper(root);
     EXPECT_EQ(SCC_E_UNKNOWNERROR, checkout());
@@ -423,7 +424,7 @@ TEST_P(LibraryFolderTest, FindsTheNavigatorInTheFolderAbove) {
     ASSERT_NE(nullptr, context);
     const int helper = wait_for_helpers(1).at(0);
     const std::string argv = testsys::read_file(m_log + "/" + std::to_string(helper) + ".argv");
-    EXPECT_NE(std::string::npos, argv.find((root / NRW_HELPER_FILE).string())) << argv;
+    EXPECT_NE(std::string::npos, argv.find((root / nrw::kHelperFile).string())) << argv;
     EXPECT_EQ(SCC_OK, m_scc.Uninitialize(context));
 }
 

@@ -105,7 +105,7 @@ TEST_F(PluginTest, AddQueriesEveryFileReportsTheRefusedAndAddsTheRest) {
 
         std::string requests;
         for (const auto& file : row.files) requests += query_request(file, 1);
-        if (!row.added.empty()) requests += file_set_request(0, row.added, 0, 2);
+        if (!row.added.empty()) requests += file_set_request(0, row.added, testsys::kNoWindow, 2);
         EXPECT_EQ(requests, new_requests());
         std::vector<std::string> text_out;
         if (!row.refused.empty()) text_out.push_back(kRefusedHeader);
@@ -197,24 +197,29 @@ TEST_F(PluginTest, DiffHistoryPropertiesAndLaunchReachTheHelper) {
     EXPECT_EQ(SCC_E_PROJNOTOPEN, m_scc.History(context, nullptr, 1, files, 0, nullptr));
     EXPECT_EQ(SCC_E_PROJNOTOPEN, m_scc.Properties(context, nullptr, files[0]));
     EXPECT_EQ(SCC_E_PROJNOTOPEN, m_scc.Add(context, nullptr, 1, files, nullptr, nullptr, nullptr));
-    EXPECT_EQ(file_set_request(10, {}, 0, 0), new_requests());
+    EXPECT_EQ(file_set_request(10, {}, testsys::kNoWindow, 0), new_requests());
     open_project(context);
 
     EXPECT_EQ(SCC_OK, m_scc.Diff(context, nullptr, files[0], 0x06, nullptr));
     queue_reply(response(2));
     EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.Diff(context, nullptr, files[0], 0, nullptr));
-    EXPECT_EQ(file_set_request(7, {one}, 0, 0) + file_set_request(7, {one}, 0, 0), new_requests());
+    EXPECT_EQ(file_set_request(7, {one}, testsys::kNoWindow, 0) +
+                  file_set_request(7, {one}, testsys::kNoWindow, 0),
+              new_requests());
 
     EXPECT_EQ(SCC_OK, m_scc.History(context, nullptr, 2, files, 0, nullptr));
     EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.History(context, nullptr, 0, nullptr, 0, nullptr));
     queue_reply(response(1));
     EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.History(context, nullptr, 1, files, 0, nullptr));
-    EXPECT_EQ(file_set_request(8, {one}, 0, 0) + file_set_request(8, {one}, 0, 0), new_requests());
+    EXPECT_EQ(file_set_request(8, {one}, testsys::kNoWindow, 0) +
+                  file_set_request(8, {one}, testsys::kNoWindow, 0),
+              new_requests());
 
     EXPECT_EQ(SCC_OK, m_scc.Properties(context, reinterpret_cast<HWND>(0xBEEF), files[0]));
     queue_reply(response(1));
     EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.Properties(context, nullptr, files[0]));
-    EXPECT_EQ(file_set_request(9, {one}, 0xBEEF, 0) + file_set_request(9, {one}, 0, 0),
+    EXPECT_EQ(file_set_request(9, {one}, testsys::kWindowBeef, 0) +
+                  file_set_request(9, {one}, testsys::kNoWindow, 0),
               new_requests());
     queue_reply(response(1));
     EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.RunScc(context, nullptr, 0, nullptr));

@@ -111,7 +111,8 @@ TEST_P(FileSetCommandTest, SendsTheWholeListOnceAndMapsTheAnswer) {
     const FileSetCommand& command = GetParam();
     LPVOID context = open_session();
     auto list = pointers(kFiles);
-    const std::string request = file_set_request(command.op, kFiles, 0xBEEF, command.mode);
+    const std::string request =
+        file_set_request(command.op, kFiles, testsys::kWindowBeef, command.mode);
     std::vector<std::string> expected;
     const struct {
         int helper_status;
@@ -135,7 +136,7 @@ TEST_P(FileSetCommandTest, SendsTheWholeListOnceAndMapsTheAnswer) {
     }
     // An empty list still reaches the helper.
     EXPECT_EQ(SCC_OK, command.call(m_scc, context, fake_window(0xBEEF), 0, nullptr));
-    EXPECT_EQ(file_set_request(command.op, {}, 0xBEEF, command.mode), new_requests());
+    EXPECT_EQ(file_set_request(command.op, {}, testsys::kWindowBeef, command.mode), new_requests());
     expected = joined(expected, scoped(command.operation, command.listing({})));
     EXPECT_EQ(expected, command_trace());
 }
@@ -149,7 +150,8 @@ TEST_P(FileSetCommandTest, SakFileAnswersTheWholeListWithoutTheHelperWhereTheRul
     auto sak_list = pointers(sak);
 
     EXPECT_EQ(SCC_OK, command.call(m_scc, context, fake_window(1), 2, upper_list.data()));
-    EXPECT_EQ(file_set_request(command.op, upper, 1, command.mode), new_requests());
+    EXPECT_EQ(file_set_request(command.op, upper, testsys::kWindowOne, command.mode),
+              new_requests());
     std::vector<std::string> expected = scoped(command.operation, command.listing(upper));
 
     EXPECT_EQ(SCC_OK, command.call(m_scc, context, fake_window(1), 3, sak_list.data()));
@@ -160,7 +162,8 @@ TEST_P(FileSetCommandTest, SakFileAnswersTheWholeListWithoutTheHelperWhereTheRul
         texts.push_back("Got a sak file !!!!!!!!!!!!!!!!");
         expected = joined(expected, scoped(command.operation, texts));
     } else {
-        EXPECT_EQ(file_set_request(command.op, sak, 1, command.mode), new_requests());
+        EXPECT_EQ(file_set_request(command.op, sak, testsys::kWindowOne, command.mode),
+                  new_requests());
         expected = joined(expected, scoped(command.operation, command.listing(sak)));
     }
     EXPECT_EQ(expected, command_trace());
@@ -181,7 +184,8 @@ TEST_P(FileSetCommandTest, HostThatWantsNoParentSendsANullWindow) {
     LPVOID context = open_session("VssProvider");
     auto list = pointers(kFiles);
     EXPECT_EQ(SCC_OK, command.call(m_scc, context, fake_window(0xBEEF), 1, list.data()));
-    EXPECT_EQ(file_set_request(command.op, {kFiles[0]}, 0, command.mode), new_requests());
+    EXPECT_EQ(file_set_request(command.op, {kFiles[0]}, testsys::kNoWindow, command.mode),
+              new_requests());
 }
 
 INSTANTIATE_TEST_SUITE_P(Commands, FileSetCommandTest, ::testing::ValuesIn(commands()),

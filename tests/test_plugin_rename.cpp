@@ -96,10 +96,10 @@ TEST_F(PluginTest, RenameNeverLosesTheFileAtTheNewPath) {
 
         const std::string new_name = new_path.substr(new_path.find_last_of('\\') + 1);
         const std::string sent[] = {
-            file_set_request(12, {old_path}, 0xBEEF, 2, "<opt_start>4<opt_end>"),
-            file_set_request(4, {old_path}, 0xBEEF, 2,
+            file_set_request(12, {old_path}, testsys::kWindowBeef, 2, "<opt_start>4<opt_end>"),
+            file_set_request(4, {old_path}, testsys::kWindowBeef, 2,
                              "<rename_nameset_start>" + new_name + "<rename_nameset_end>"),
-            file_set_request(13, {new_path}, 0xBEEF, 2, "<opt_start>11<opt_end>")};
+            file_set_request(13, {new_path}, testsys::kWindowBeef, 2, "<opt_start>11<opt_end>")};
         std::string requests;
         for (int i = 0; i < c.requests; ++i) requests += sent[i];
         EXPECT_EQ(requests, new_requests());

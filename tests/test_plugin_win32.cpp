@@ -5,17 +5,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cinttypes>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "message_box_watcher.h"
+#include "nrw_identity.h"
 #include "plugin_fixture.h"
 
 namespace {
 
 using namespace plugintest;
-using testsys::hex_handle;
 using testsys::response;
 
 HWND make_window(const char* title, bool visible) {
@@ -29,6 +31,14 @@ HWND make_window(const char* title, bool visible) {
     return CreateWindowExA(0, MAKEINTATOM(window_class), title,
                            WS_OVERLAPPEDWINDOW | (visible ? WS_VISIBLE : 0), 50, 50, 300, 200,
                            nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+}
+
+// A real window's handle as requests carry it, printed by the C library.
+std::string printed_handle(HWND window) {
+    char text[32];
+    std::snprintf(text, sizeof(text), "%0*" PRIXPTR, static_cast<int>(sizeof(void*) * 2),
+                  reinterpret_cast<std::uintptr_t>(window));
+    return text;
 }
 
 std::uintptr_t value_of(HWND window) {
@@ -78,23 +88,23 @@ TEST_F(PluginTest, NullParentIsTheHostsFirstVisibleWindowFoundOncePerProject) {
     ASSERT_NE(nullptr, first);
     LPVOID context = open_session();
     ASSERT_EQ(SCC_OK, m_scc.Checkout(context, nullptr, 1, kFile, nullptr, 0, nullptr));
-    EXPECT_EQ(file_set_request(2, {kFile[0]}, value_of(first), 0), new_requests());
+    EXPECT_EQ(file_set_request(2, {kFile[0]}, printed_handle(first), 0), new_requests());
 
     HWND second = make_window("second", true);
     ASSERT_TRUE(is_above(second, first));
     ASSERT_EQ(SCC_OK, m_scc.Get(context, nullptr, 1, kFile, 0, nullptr));
-    EXPECT_EQ(file_set_request(11, {kFile[0]}, value_of(first), 0), new_requests());
+    EXPECT_EQ(file_set_request(11, {kFile[0]}, printed_handle(first), 0), new_requests());
 
     // A new project searches again.
     open_project(context);
     ASSERT_EQ(SCC_OK, m_scc.Checkin(context, nullptr, 1, kFile, nullptr, 0, nullptr));
-    EXPECT_EQ(file_set_request(1, {kFile[0]}, value_of(second), 2), new_requests());
+    EXPECT_EQ(file_set_request(1, {kFile[0]}, printed_handle(second), 2), new_requests());
 
     // That host wants no parent for the helper's dialogs at all.
     LPVOID no_parent = initialize("VssProvider");
     open_project(no_parent);
     ASSERT_EQ(SCC_OK, m_scc.Remove(no_parent, nullptr, 1, kFile, nullptr, 0, nullptr));
-    EXPECT_EQ(file_set_request(5, {kFile[0]}, 0, 2), new_requests());
+    EXPECT_EQ(file_set_request(5, {kFile[0]}, testsys::kNoWindow, 2), new_requests());
     EXPECT_EQ(SCC_OK, m_scc.Uninitialize(no_parent));
 }
 
@@ -216,18 +226,18 @@ TEST_F(PluginTest, BrokenInstallationFailsToInitializeInsteadOfEndingTheHost) {
         {"client library missing", [](const fs::path&, const fs::path&) {}},
         {"client library not a DLL",
          [](const fs::path& libraries, const fs::path&) {
-             testsys::write_file((libraries / NRW_CLIENT_FILE).string(), "not a library");
+             testsys::write_file((libraries / nrw::kClientLibraryFile).string(), "not a library");
          }},
         {"another DLL in its place",
          [](const fs::path& libraries, const fs::path& staged) {
-             fs::copy_file(staged / NRW_PLUGIN_FILE, libraries / NRW_CLIENT_FILE);
+             fs::copy_file(staged / nrw::kPluginFile, libraries / nrw::kClientLibraryFile);
          }},
     };
     // A working installation of the client library in the host's folder, helper
     // included: the plug-in must not pick it up.
     const fs::path working = fs::path(m_dir) / "host" / "nrwapis";
     fs::create_directories(working);
-    fs::copy_file(stage_libs / NRW_CLIENT_FILE, working / NRW_CLIENT_FILE);
+    fs::copy_file(stage_libs / nrw::kClientLibraryFile, working / nrw::kClientLibraryFile);
     install_helper(working.parent_path());
     const fs::path previous = fs::current_path();
     fs::current_path(working);
@@ -237,9 +247,9 @@ TEST_F(PluginTest, BrokenInstallationFailsToInitializeInsteadOfEndingTheHost) {
         const fs::path root = fs::path(m_dir) / ("install" + std::to_string(index++));
         fs::create_directories(root / "nrwapis");
         install_helper(root);
-        fs::copy_file(stage_libs / NRW_PLUGIN_FILE, root / "nrwapis" / NRW_PLUGIN_FILE);
+        fs::copy_file(stage_libs / nrw::kPluginFile, root / "nrwapis" / nrw::kPluginFile);
         installation.lay_out(root / "nrwapis", stage_libs);
-        load(root / "nrwapis" / NRW_PLUGIN_FILE);
+        load(root / "nrwapis" / nrw::kPluginFile);
         LPVOID context = reinterpret_cast<LPVOID>(1);
         LONG caps = 5;
         char name[32] = "untouched";

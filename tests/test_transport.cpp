@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "helper_fixture.h"
+#include "session.h"
 
 namespace {
 
@@ -177,8 +178,11 @@ TEST_F(HelperTest, WritingToAHelperThatStoppedReadingFailsWithoutHarm) {
     // Long enough to outlast a busy machine; the failed write ends it at once.
     queue("linger 60000", ok_response());
     EXPECT_EQ(0, checkout(m_session));
+    EXPECT_EQ(0u, m_session->last_os_error());
     ASSERT_TRUE(wait_for_answers(1));
     EXPECT_EQ(1, checkout(m_session));
+    // The system's reason is kept where the write failed (a closed pipe).
+    EXPECT_NE(0u, m_session->last_os_error());
     wait_until_gone(wait_for_helpers(1).at(0));
     queue_reply(ok_response());
     EXPECT_EQ(0, checkout(m_session));

@@ -2,11 +2,11 @@
 
 #include <string_view>
 
+#include "protocol_text.h"
+
 namespace nrwapis {
 
-namespace {
-constexpr std::string_view kResponseEnd = "<response_end>";
-}
+using protocol::kResponseEnd;
 
 ResponseFramer::State ResponseFramer::append(const char* data, std::size_t size) {
     if (m_state == State::too_large) return m_state;

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <new>
 
+#include "protocol_text.h"
+
 namespace {
 
 void append_number(std::string& out, long long value) {
@@ -30,13 +32,9 @@ void append_section(std::string& out, const char* start_tag, const char* value,
 
 void append_name_set(std::string& out, const char* const* names, std::int32_t count) {
     for (std::int32_t i = 0; i < count; ++i) {
-        if (i > 0) out += "<>";
+        if (i > 0) out += nrwapis::protocol::kNameSeparator;
         out += names[i];
     }
-}
-
-bool contains(const char* value, const char* needle) {
-    return std::strstr(value, needle) != nullptr;
 }
 
 }  // namespace
@@ -85,7 +83,8 @@ NRWAPIS_Request::NRWAPIS_Request(std::int32_t op_id, const char* const* files,
 NRWAPIS_Request::~NRWAPIS_Request() = default;
 
 void NRWAPIS_Request::encode_common(std::string& out) const {
-    out += "<request_start><op_identifier_start>";
+    out += nrwapis::protocol::kRequestStart;
+    out += "<op_identifier_start>";
     append_number(out, m_op_id);
     out += "<op_identifier_end><fileset_start>";
     append_name_set(out, m_files, m_file_count);
@@ -99,7 +98,8 @@ void NRWAPIS_Request::encode_common(std::string& out) const {
 }
 
 void NRWAPIS_Request::encode_end(std::string& out) const {
-    out += "<request_end>\n";
+    out += nrwapis::protocol::kRequestEnd;
+    out += '\n';
 }
 
 NRWAPIS_GraphicalRequest::NRWAPIS_GraphicalRequest(nrwapis::Window win_handle, std::int32_t op_id,
@@ -164,15 +164,13 @@ std::unique_ptr<NRWAPIS_Request> NRWAPIS_RequestFactory::create_request(
 namespace nrwapis {
 
 bool is_safe_text(const char* value) {
-    return value == nullptr ||
-           (!contains(value, "<request_end>") && !contains(value, "<response_end>"));
+    return value == nullptr || protocol::is_safe_text(value);
 }
 
 bool are_safe_names(const char* const* names, int count) {
     if (count > 0 && names == nullptr) return false;
     for (int i = 0; i < count; ++i) {
-        if (names[i] == nullptr || !is_safe_text(names[i]) || contains(names[i], "<>"))
-            return false;
+        if (names[i] == nullptr || !protocol::is_safe_name(names[i])) return false;
     }
     return true;
 }

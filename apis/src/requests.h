@@ -108,11 +108,10 @@ class NRWAPIS_RequestFactory {
 
 namespace nrwapis {
 
-// Text values must not end a message early: a value holding "<request_end>"
-// could smuggle a second command, and one holding "<response_end>" would cut the
-// answer of a helper that echoes it. Null is allowed (the section is left out).
+// The protocol's rule for text values (protocol_text.h); null is allowed (the
+// section is left out).
 bool is_safe_text(const char* value);
-// A name in a name set must also not hold the "<>" separator, which would split it.
+// Every name present and safe as a name of a name set.
 bool are_safe_names(const char* const* names, int count);
 
 bool is_request_mode(int mode);

@@ -4,10 +4,12 @@
 #include <cstring>
 #include <new>
 
+#include "protocol_text.h"
+
 namespace {
 
-constexpr std::string_view kResponseStart = "<response_start>";
-constexpr std::string_view kResponseEnd = "<response_end>";
+using nrwapis::protocol::kResponseEnd;
+using nrwapis::protocol::kResponseStart;
 constexpr std::string_view kErrorMarker = "<E_R_R>";
 constexpr std::string_view kExitStart = "<exit_st_start>";
 constexpr std::string_view kExitEnd = "<exit_st_end>";

@@ -36,10 +36,10 @@ int NRWAPIS_Session::run_operation(int code, const char* const* files, int count
 }
 
 int NRWAPIS_Session::start() {
-    if (!platform::create_pipe(m_respRead, m_respWrite)) return 1;
-    if (!platform::make_non_inheritable(m_respRead)) return 1;
-    if (!platform::create_pipe(m_reqRead, m_reqWrite)) return 1;
-    if (!platform::make_non_inheritable(m_reqWrite)) return 1;
+    if (!platform::create_pipe(m_respRead, m_respWrite, m_lastError)) return 1;
+    if (!platform::make_non_inheritable(m_respRead, m_lastError)) return 1;
+    if (!platform::create_pipe(m_reqRead, m_reqWrite, m_lastError)) return 1;
+    if (!platform::make_non_inheritable(m_reqWrite, m_lastError)) return 1;
     if (launch_helper() != 0) return 1;
     m_reqFactory = NRWAPIS_RequestFactory::instance();
     m_respFactory = NRWAPIS_ResponseFactory::instance();
@@ -51,7 +51,7 @@ int NRWAPIS_Session::launch_helper() {
     if (executable.empty()) return 1;
     m_procInfo = platform::ProcessInfo();
     const bool started = platform::spawn_process(executable, nrwapis::helper_arguments(), m_reqRead,
-                                                 m_respWrite, m_procInfo);
+                                                 m_respWrite, m_procInfo, m_lastError);
     // Only the helper may hold its ends: when it exits, a waiting read then ends
     // with end of file instead of blocking for ever.
     m_reqRead.reset();
@@ -69,7 +69,8 @@ void NRWAPIS_Session::discard_waiting_bytes() {
     char scratch[kReadChunk];
     for (std::size_t waiting = platform::bytes_available(m_respRead); waiting > 0;
          waiting = platform::bytes_available(m_respRead)) {
-        if (platform::read_some(m_respRead, scratch, std::min(waiting, sizeof(scratch))) <= 0)
+        if (platform::read_some(m_respRead, scratch, std::min(waiting, sizeof(scratch)),
+                                m_lastError) <= 0)
             return;
     }
 }
@@ -86,7 +87,7 @@ int NRWAPIS_Session::write_request(const std::string& text) {
     }
     // The read that follows waits until the helper has taken the request, so
     // nothing is gained by waiting for that here.
-    if (!platform::write_all(m_reqWrite, text.data(), text.size())) {
+    if (!platform::write_all(m_reqWrite, text.data(), text.size(), m_lastError)) {
         // The helper is gone or has stopped reading: the next call starts anew.
         end_helper();
         return 1;
@@ -99,7 +100,7 @@ int NRWAPIS_Session::read_response(std::string& text) {
     char chunk[kReadChunk];
     long got = 0;
     while (framer.state() == nrwapis::ResponseFramer::State::need_more) {
-        got = platform::read_some(m_respRead, chunk, sizeof(chunk));
+        got = platform::read_some(m_respRead, chunk, sizeof(chunk), m_lastError);
         if (got <= 0) {
             // The helper ended or broke off mid-answer: the next call starts anew.
             end_helper();
@@ -123,7 +124,8 @@ void NRWAPIS_Session::take_waiting_bytes(nrwapis::ResponseFramer& framer) {
     for (std::size_t waiting = platform::bytes_available(m_respRead);
          waiting > 0 && framer.state() == nrwapis::ResponseFramer::State::complete;
          waiting = platform::bytes_available(m_respRead)) {
-        const long got = platform::read_some(m_respRead, chunk, std::min(waiting, sizeof(chunk)));
+        const long got =
+            platform::read_some(m_respRead, chunk, std::min(waiting, sizeof(chunk)), m_lastError);
         if (got <= 0) return;
         framer.append(chunk, static_cast<std::size_t>(got));
     }
@@ -133,23 +135,28 @@ void NRWAPIS_Session::end_helper() {
     platform::terminate(m_procInfo);
 }
 
-void NRWAPIS_Session::close_helper_handles() {
+void NRWAPIS_Session::close_pipes() {
     m_respRead.reset();
     m_reqWrite.reset();
     m_reqRead.reset();
     m_respWrite.reset();
+}
+
+void NRWAPIS_Session::close_process_handles() {
     m_procInfo.process.reset();
     m_procInfo.thread.reset();
 }
 
+void NRWAPIS_Session::close_helper_handles() {
+    close_pipes();
+    close_process_handles();
+}
+
+// Pipes first, then the helper, then what the session knew of it.
 void NRWAPIS_Session::shut_down() {
-    m_respRead.reset();
-    m_reqWrite.reset();
-    m_reqRead.reset();
-    m_respWrite.reset();
-    platform::terminate(m_procInfo);
-    m_procInfo.process.reset();
-    m_procInfo.thread.reset();
+    close_pipes();
+    end_helper();
+    close_process_handles();
     m_reqFactory = nullptr;
     m_respFactory = nullptr;
 }

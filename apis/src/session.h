@@ -28,9 +28,15 @@ class NRWAPIS_Session {
     void shut_down();
 
     int helper_process_id() const { return m_procInfo.process_id; }
+    // The system's number for the last failure of a pipe or the helper's start
+    // (GetLastError, errno); 0 until one fails. Callers of the C interface see
+    // only its result codes.
+    nrwapis::platform::ErrorCode last_os_error() const { return m_lastError; }
 
   private:
     int relaunch_helper();
+    void close_pipes();
+    void close_process_handles();
     void close_helper_handles();
     void discard_waiting_bytes();
     void take_waiting_bytes(nrwapis::ResponseFramer& framer);
@@ -41,6 +47,7 @@ class NRWAPIS_Session {
     nrwapis::platform::Handle m_reqRead;
     nrwapis::platform::Handle m_respWrite;
     nrwapis::platform::ProcessInfo m_procInfo;
+    nrwapis::platform::ErrorCode m_lastError = 0;
     const NRWAPIS_RequestFactory* m_reqFactory = nullptr;
     const NRWAPIS_ResponseFactory* m_respFactory = nullptr;
 };

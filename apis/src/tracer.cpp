@@ -5,6 +5,7 @@
 #include <new>
 #include <string>
 
+#include "nrw_identity.h"
 #include "nrwapis_tracer.h"
 #include "platform/platform.h"
 
@@ -16,7 +17,7 @@ char* NRWAPIS_Tracer::trace_dir = nullptr;
 
 namespace {
 
-constexpr const char* kTraceDirVariable = "CRVN_NRWAPIS_TRACE_DIR";
+constexpr const char* kTraceDirVariable = nrw::kTraceVariable;
 constexpr std::size_t kPathCapacity = 256;  // the path and its terminating zero
 
 // Guards the file and the flags: the plug-in is called from several host threads,
@@ -78,6 +79,25 @@ std::string trace_file_path(const char* folder) {
     return path;
 }
 
+// Adds the formatted text and the line's end. Never throws, so that the caller
+// ends its argument list on every path; false when the format or memory fails.
+bool append_formatted(std::string& line, const char* format, va_list args) noexcept {
+    try {
+        va_list measure;
+        va_copy(measure, args);
+        const int length = std::vsnprintf(nullptr, 0, format, measure);
+        va_end(measure);
+        if (length < 0) return false;
+        const std::size_t prefix = line.size();
+        line.resize(prefix + static_cast<std::size_t>(length) + 1);
+        std::vsnprintf(&line[prefix], static_cast<std::size_t>(length) + 1, format, args);
+        line.back() = '\n';
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
 }  // namespace
 
 NRWAPIS_Tracer::NRWAPIS_Tracer(const char* module_name, const char* class_name,
@@ -121,23 +141,18 @@ NRWAPIS_Tracer& NRWAPIS_Tracer::operator=(const NRWAPIS_Tracer& other) {
 
 void NRWAPIS_Tracer::writeTrace(const char* format, ...) {
     if (!tracing() || format == nullptr) return;
+    std::string line;
     try {
-        va_list args;
-        va_start(args, format);
-        va_list measure;
-        va_copy(measure, args);
-        const int length = std::vsnprintf(nullptr, 0, format, measure);
-        va_end(measure);
-        if (length < 0) {
-            va_end(args);
-            return;
-        }
-        std::string line = line_prefix(m_module, m_class, m_method);
-        const std::size_t prefix = line.size();
-        line.resize(prefix + static_cast<std::size_t>(length) + 1);
-        std::vsnprintf(&line[prefix], static_cast<std::size_t>(length) + 1, format, args);
-        va_end(args);
-        line.back() = '\n';
+        line = line_prefix(m_module, m_class, m_method);
+    } catch (...) {
+        return;
+    }
+    va_list args;
+    va_start(args, format);
+    const bool formatted = append_formatted(line, format, args);
+    va_end(args);
+    if (!formatted) return;
+    try {
         write_line(line);
     } catch (...) {
     }

@@ -3,6 +3,7 @@
 #include <new>
 #include <vector>
 
+#include "nrw_identity.h"
 #include "nrwapis.h"
 #include "platform/system.h"
 #include "provider.h"
@@ -17,7 +18,7 @@ constexpr long kAddabilityQuery = 1;
 constexpr DWORD kTextWarning = 2;
 const wchar_t kRefusedText[] =
     L"Some files will not be added to source because they are outside of vob path or invalid";
-const wchar_t kRefusedCaption[] = L"NorrowNavigator";
+const wchar_t* const kRefusedCaption = nrw::kMessageCaption;
 constexpr const char* kRefusedHeader =
     "Following files will not be added to source because they are outside a vob path  or "
     "invalid:";

@@ -82,6 +82,13 @@ class NRWScc_Base {
                              LONG fOptions, LPVOID pvOptions) = 0;
 };
 
+// Fourteen of these slots are reached by no export: DirDiff, BeginBatch,
+// EndBatch, CreateSubProject, GetParentProjectPath, IsMultiCheckoutEnabled,
+// WillCreateSccFile, BackgroundGet, QueryChanges, GetUserOption,
+// GetExtendedCapabilities, EnumChangedFiles, AddFilesFromSCC and RemoveDir.
+// Their exports answer by themselves (exports.cpp), whatever the provider, but
+// the slots stay and are implemented so that the table keeps every command in
+// its fixed place.
 class NRWScc_Impl : public NRWScc_Base {
   public:
     NRWScc_Impl();

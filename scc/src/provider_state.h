@@ -4,15 +4,16 @@
 #include <cstdint>
 #include <mutex>
 
+#include "nrw_identity.h"
 #include "nrwapis.h"
 #include "scc_api.h"
 
 namespace nrwscc {
 
-constexpr const char* kProviderName = "Corvane Norrow Navigator";
+constexpr const char* kProviderName = nrw::kProviderName;
 constexpr const char* kRaiseWindowHost = "National Instruments LabVIEW";
 constexpr const char* kNoParentHost = "VssProvider";
-constexpr LONG kApiVersion = 0x00010003;
+constexpr LONG kApiVersion = nrw::kSccApiVersion;
 constexpr LONG kCapabilities = SCC_CAP_REMOVE | SCC_CAP_RENAME | SCC_CAP_DIFF | SCC_CAP_HISTORY |
                                SCC_CAP_PROPERTIES | SCC_CAP_RUNSCC | SCC_CAP_QUERYINFO |
                                SCC_CAP_TEXTOUT | SCC_CAP_COMMENTPROJECT | SCC_CAP_DIFFALWAYS |

@@ -19,6 +19,7 @@
 
 #include "nrwapis.h"
 #include "platform/system.h"
+#include "protocol_text.h"
 #include "provider.h"
 #include "provider_state.h"
 #include "trace_scope.h"
@@ -39,14 +40,6 @@ constexpr const char* kLeftAtNewPath =
 std::string file_name_of(const std::string& path) {
     const std::size_t slash = path.find_last_of('\\');
     return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-// Texts the client library refuses to send; checked first, so that a refused
-// rename changes nothing on disk.
-bool is_sendable(const std::string& name) {
-    for (const char* marker : {"<>", "<request_end>", "<response_end>"})
-        if (name.find(marker) != std::string::npos) return false;
-    return true;
 }
 
 // A free name in the same folder that is no longer than the file's own name
@@ -155,7 +148,9 @@ SCCRTN NRWScc_Impl::Rename(HWND hWnd, LPCSTR lpFileName, LPCSTR lpNewName) {
     resolveParentWindow(hWnd);
 
     // Everything that can be refused is refused before the helper or the disk is touched.
-    if (!is_sendable(old_path) || !is_sendable(new_name)) return SCC_E_UNKNOWNERROR;
+    // Names the client library would refuse to send, refused before the disk is touched.
+    if (!nrwapis::protocol::is_safe_name(old_path) || !nrwapis::protocol::is_safe_name(new_name))
+        return SCC_E_UNKNOWNERROR;
     const platform::PathKind at_new = platform::path_kind(lpNewName);
     if (at_new == platform::PathKind::folder || at_new == platform::PathKind::other) {
         trace_removal_failure(scope, platform::kAccessDenied);

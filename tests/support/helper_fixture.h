@@ -29,13 +29,13 @@ inline void write_file(const std::string& path, const std::string& bytes) {
     out << bytes;
 }
 
-// A window handle as requests carry it: two hex digits per pointer byte.
-inline std::string hex_handle(std::uintptr_t value) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string digits(sizeof(void*) * 2, '0');
-    for (std::size_t i = digits.size(); i-- > 0; value >>= 4) digits[i] = kHex[value & 0xF];
-    return digits;
-}
+// Window handles as requests carry them, two hex digits per pointer byte,
+// written out for each pointer width.
+inline const std::string kNoWindow = sizeof(void*) == 8 ? "0000000000000000" : "00000000";
+inline const std::string kWindowOne = sizeof(void*) == 8 ? "0000000000000001" : "00000001";
+inline const std::string kWindow10 = sizeof(void*) == 8 ? "0000000000000010" : "00000010";
+inline const std::string kWindowBeef = sizeof(void*) == 8 ? "000000000000BEEF" : "0000BEEF";
+inline const std::string kWindowA0B2C = sizeof(void*) == 8 ? "00000000000A0B2C" : "000A0B2C";
 
 inline std::string response(int status, const std::string& sections = "") {
     return "<response_start><exit_st_start>" + std::to_string(status) + "<exit_st_end>" + sections +

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "plugin_loader.h"
+#include "message_boxes.h"
 #include "test_system.h"
 
 namespace plugintest {

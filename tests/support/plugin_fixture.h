@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "helper_fixture.h"
+#include "nrw_identity.h"
 #include "plugin_loader.h"
 
 namespace plugintest {
@@ -74,7 +75,7 @@ class PluginTest : public testsys::HelperEnvironmentTest {
         for (const auto& name : missing) names += name + " ";
         ASSERT_TRUE(loaded) << error << ": " << names;
     }
-    void load_staged() { load(stage() / "nrwapis" / NRW_PLUGIN_FILE); }
+    void load_staged() { load(stage() / "nrwapis" / nrw::kPluginFile); }
 
     LPVOID initialize(const char* caller = "TestHost") {
         LPVOID context = nullptr;
@@ -143,13 +144,13 @@ class PluginTest : public testsys::HelperEnvironmentTest {
     fs::path install_copy(const fs::path& root, bool with_helper,
                           const std::string& folder = "nrwapis") {
         fs::create_directories(root / folder);
-        for (const char* file : {NRW_PLUGIN_FILE, NRW_CLIENT_FILE})
+        for (const char* file : {nrw::kPluginFile, nrw::kClientLibraryFile})
             fs::copy_file(stage() / "nrwapis" / file, root / folder / file);
         if (with_helper) install_helper(root);
-        return root / folder / NRW_PLUGIN_FILE;
+        return root / folder / nrw::kPluginFile;
     }
     static void install_helper(const fs::path& root) {
-        fs::copy_file(stage() / NRW_HELPER_FILE, root / NRW_HELPER_FILE);
+        fs::copy_file(stage() / nrw::kHelperFile, root / nrw::kHelperFile);
     }
 
     host::SccExports m_scc;
@@ -160,13 +161,13 @@ class PluginTest : public testsys::HelperEnvironmentTest {
 
 // A request of a command on a list of files, as the helper receives it.
 inline std::string file_set_request(int op, const std::vector<std::string>& files,
-                                    std::uintptr_t window, int mode,
+                                    const std::string& window, int mode,
                                     const std::string& extra = "") {
     std::string names;
     for (const auto& file : files) names += (names.empty() ? "" : "<>") + file;
     return "<request_start><op_identifier_start>" + std::to_string(op) +
            "<op_identifier_end><fileset_start>" + names + "<fileset_end>" + extra +
-           "<win_handle_start>" + testsys::hex_handle(window) + "<win_handle_end><req_mode_start>" +
+           "<win_handle_start>" + window + "<win_handle_end><req_mode_start>" +
            std::to_string(mode) + "<req_mode_end><request_end>\n";
 }
 

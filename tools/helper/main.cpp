@@ -29,6 +29,7 @@
 #include "demo.h"
 #include "helper_system.h"
 #include "protocol.h"
+#include "protocol_text.h"
 
 namespace fs = std::filesystem;
 
@@ -69,7 +70,7 @@ void log_start(const std::string& log_dir, int argc, char** argv) {
 
 // Takes one request off the input; false at end of input.
 bool next_request(std::string& pending, std::string& request) {
-    static const std::string kEnd = "<request_end>\n";
+    static const std::string kEnd = std::string(nrwapis::protocol::kRequestEnd) + "\n";
     char buffer[4096];
     for (;;) {
         const std::size_t end = pending.find(kEnd);

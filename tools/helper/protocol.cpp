@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "protocol_text.h"
+
 namespace helper {
 
 bool section(const std::string& text, const std::string& start, const std::string& end,
@@ -42,8 +44,9 @@ Request parse_request(const std::string& raw) {
 }
 
 std::string response(int exit_status, const std::string& extra_sections) {
-    return "<response_start><exit_st_start>" + std::to_string(exit_status) + "<exit_st_end>" +
-           extra_sections + "<response_end>";
+    return std::string(nrwapis::protocol::kResponseStart) + "<exit_st_start>" +
+           std::to_string(exit_status) + "<exit_st_end>" + extra_sections +
+           std::string(nrwapis::protocol::kResponseEnd);
 }
 
 }  // namespace helper

@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "demo.h"
+#include "message_boxes.h"
+#include "nrw_identity.h"
 #include "nrwapis.h"
 #include "plugin_loader.h"
 
@@ -237,7 +239,7 @@ int drive_plugin(const std::string& path, const std::string& project, PipeLog& l
     }
     std::printf("all 39 exports found\n");
     std::printf("SccGetVersion -> 0x%08lX\n", static_cast<unsigned long>(scc.GetVersion()));
-    host::answer_message_boxes("NorrowNavigator");
+    host::answer_message_boxes(nrw::kMessageCaptionText);
     LPVOID context = nullptr;
     char name[32] = {}, aux[32] = {};
     LONG caps = 0, checkout_len = 0, comment_len = 0;
@@ -264,9 +266,9 @@ int drive_plugin(const std::string& path, const std::string& project, PipeLog& l
 int run_demo(const std::string& install_folder, const std::string& project) {
     const std::string libraries = install_folder + "/nrwapis/";
     PipeLog log;
-    int status = drive_client_library(libraries + NRW_CLIENT_FILE, project, log);
-    status |= drive_plugin(libraries + NRW_PLUGIN_FILE, project, log);
-    const char* trace_dir = std::getenv("CRVN_NRWAPIS_TRACE_DIR");
+    int status = drive_client_library(libraries + nrw::kClientLibraryFile, project, log);
+    status |= drive_plugin(libraries + nrw::kPluginFile, project, log);
+    const char* trace_dir = std::getenv(nrw::kTraceVariable);
     if (trace_dir != nullptr) std::printf("== trace written to %s\n", trace_dir);
     return status;
 }

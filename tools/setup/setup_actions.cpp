@@ -9,6 +9,8 @@
 
 #include <string>
 
+#include "nrw_identity.h"
+
 namespace {
 
 // The Navigator's folder names every installed path. Hosts load the plug-in, and
@@ -131,12 +133,13 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckNavigatorDir(MSIHANDLE inst
 // is in the log whatever the installer does with the condition's own text.
 extern "C" __declspec(dllexport) UINT __stdcall RefuseWithoutNavigator(MSIHANDLE install) {
     const std::wstring folder = property(install, L"NAVIGATORDIR");
+    const std::wstring helper = widen(nrw::kHelperFile);
     return refuse(install, folder.empty()
-                               ? std::wstring(L"NAVIGATORDIR is not set. Set it to the folder "
-                                              L"that holds nrwnavigator.exe, for example "
-                                              L"NAVIGATORDIR=\"C:\\Program Files\\Norrow "
-                                              L"Navigator\".")
-                               : L"nrwnavigator.exe is not in NAVIGATORDIR (" + folder +
+                               ? L"NAVIGATORDIR is not set. Set it to the folder that holds " +
+                                     helper +
+                                     L", for example NAVIGATORDIR=\"C:\\Program Files\\Norrow "
+                                     L"Navigator\"."
+                               : helper + L" is not in NAVIGATORDIR (" + folder +
                                      L"). Set NAVIGATORDIR to the folder of Norrow Navigator "
                                      L"that holds it.");
 }

@@ -11,7 +11,7 @@
 
 namespace nrwapis::platform {
 
-// Owns one OS handle (a Windows HANDLE or a POSIX descriptor) and closes it once.
+// Owns one OS handle (a Windows HANDLE or a Linux descriptor) and closes it once.
 class Handle {
   public:
     using Raw = std::intptr_t;
@@ -35,7 +35,7 @@ class Handle {
     bool m_set = false;
 };
 
-// A started helper process. On POSIX `process` is a process descriptor and
+// A started helper process. On Linux `process` is a process descriptor and
 // `thread` stays empty.
 struct ProcessInfo {
     Handle process;
@@ -44,13 +44,17 @@ struct ProcessInfo {
     int thread_id = 0;
 };
 
-// Both ends are created so that they can be handed to a child process.
-bool create_pipe(Handle& read_end, Handle& write_end);
-bool make_non_inheritable(const Handle& handle);
+// The system's number for what went wrong (GetLastError, errno), given by every
+// service below that can fail, where it happens; 0 for none.
+using ErrorCode = std::uint32_t;
 
-bool write_all(const Handle& handle, const char* data, std::size_t size);
+// Both ends are created so that they can be handed to a child process.
+bool create_pipe(Handle& read_end, Handle& write_end, ErrorCode& error);
+bool make_non_inheritable(const Handle& handle, ErrorCode& error);
+
+bool write_all(const Handle& handle, const char* data, std::size_t size, ErrorCode& error);
 // Blocks until bytes arrive: the count read, 0 at end of file, -1 on error.
-long read_some(const Handle& handle, char* buffer, std::size_t capacity);
+long read_some(const Handle& handle, char* buffer, std::size_t capacity, ErrorCode& error);
 // What can be read at once without blocking; 0 on error or at end of file.
 std::size_t bytes_available(const Handle& handle);
 
@@ -61,7 +65,8 @@ std::string helper_executable();
 // goes where standard output goes), the caller's environment and working folder.
 // No other handle of the caller reaches the child.
 bool spawn_process(const std::string& executable, const std::vector<std::string>& arguments,
-                   const Handle& stdin_read, const Handle& stdout_write, ProcessInfo& info);
+                   const Handle& stdin_read, const Handle& stdout_write, ProcessInfo& info,
+                   ErrorCode& error);
 // What a request must know before it goes out, asked without waiting and in as
 // few system calls as the system allows: whether the helper has ended (or can no
 // longer answer), and whether bytes of an earlier answer wait unread.

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "../command_line.h"
+#include "nrw_identity.h"
 #include "platform.h"
 
 namespace nrwapis::platform {
@@ -30,12 +31,19 @@ class InheritList {
         SIZE_T size = 0;
         InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
         m_storage.reset(new (std::nothrow) char[size]);
-        if (!m_storage) return;
+        if (!m_storage) {
+            m_error = ERROR_NOT_ENOUGH_MEMORY;
+            return;
+        }
         auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(m_storage.get());
-        if (!InitializeProcThreadAttributeList(list, 1, 0, &size)) return;
+        if (!InitializeProcThreadAttributeList(list, 1, 0, &size)) {
+            m_error = GetLastError();
+            return;
+        }
         m_list = list;
         if (!UpdateProcThreadAttribute(m_list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles,
                                        count * sizeof(HANDLE), nullptr, nullptr)) {
+            m_error = GetLastError();
             DeleteProcThreadAttributeList(m_list);
             m_list = nullptr;
         }
@@ -46,11 +54,19 @@ class InheritList {
     InheritList(const InheritList&) = delete;
     InheritList& operator=(const InheritList&) = delete;
     LPPROC_THREAD_ATTRIBUTE_LIST get() const { return m_list; }
+    // Why get() is null.
+    DWORD error() const { return m_error; }
 
   private:
     std::unique_ptr<char[]> m_storage;
     LPPROC_THREAD_ATTRIBUTE_LIST m_list = nullptr;
+    DWORD m_error = 0;
 };
+
+bool failed(ErrorCode& error) {
+    error = GetLastError();
+    return false;
+}
 
 }  // namespace
 
@@ -58,57 +74,51 @@ void close_raw(Handle::Raw raw) {
     CloseHandle(reinterpret_cast<HANDLE>(raw));
 }
 
-bool create_pipe(Handle& read_end, Handle& write_end) {
+bool create_pipe(Handle& read_end, Handle& write_end, ErrorCode& error) {
     SECURITY_ATTRIBUTES attributes{};
     attributes.nLength = sizeof(attributes);
     attributes.bInheritHandle = TRUE;
     HANDLE read_raw = nullptr;
     HANDLE write_raw = nullptr;
-    if (!CreatePipe(&read_raw, &write_raw, &attributes, 0)) return false;
+    if (!CreatePipe(&read_raw, &write_raw, &attributes, 0)) return failed(error);
     read_end = own(read_raw);
     write_end = own(write_raw);
     return true;
 }
 
-bool make_non_inheritable(const Handle& handle) {
-    return SetHandleInformation(win(handle), HANDLE_FLAG_INHERIT, 0) != 0;
+bool make_non_inheritable(const Handle& handle, ErrorCode& error) {
+    return SetHandleInformation(win(handle), HANDLE_FLAG_INHERIT, 0) != 0 || failed(error);
 }
 
-bool write_all(const Handle& handle, const char* data, std::size_t size) {
+bool write_all(const Handle& handle, const char* data, std::size_t size, ErrorCode& error) {
     while (size > 0) {
         DWORD written = 0;
         if (!WriteFile(win(handle), data, static_cast<DWORD>(size), &written, nullptr))
-            return false;
+            return failed(error);
         data += written;
         size -= written;
     }
     return true;
 }
 
-long read_some(const Handle& handle, char* buffer, std::size_t capacity) {
+long read_some(const Handle& handle, char* buffer, std::size_t capacity, ErrorCode& error) {
     DWORD got = 0;
     if (ReadFile(win(handle), buffer, static_cast<DWORD>(capacity), &got, nullptr))
         return static_cast<long>(got);
-    const DWORD error = GetLastError();
-    if (error == ERROR_MORE_DATA) return static_cast<long>(got);
-    if (error == ERROR_BROKEN_PIPE) return 0;
+    const DWORD reason = GetLastError();
+    if (reason == ERROR_MORE_DATA) return static_cast<long>(got);
+    if (reason == ERROR_BROKEN_PIPE) return 0;
+    error = reason;
     return -1;
 }
-
-// The local end's pipe information, as the native API reports it.
-struct PipeLocalInformation {
-    ULONG NamedPipeType, NamedPipeConfiguration, MaximumInstances, CurrentInstances, InboundQuota,
-        ReadDataAvailable, OutboundQuota, WriteQuotaAvailable, NamedPipeState, NamedPipeEnd;
-};
 
 std::size_t bytes_available(const Handle& handle) {
     // One query of the pipe's state costs half of a PeekNamedPipe under Wine,
     // where every exchange pays for it.
     IO_STATUS_BLOCK status{};
-    PipeLocalInformation info{};
-    constexpr auto kPipeLocalInformation = static_cast<FILE_INFORMATION_CLASS>(24);
-    if (NtQueryInformationFile(win(handle), &status, &info, sizeof(info), kPipeLocalInformation) >=
-        0)
+    FILE_PIPE_LOCAL_INFORMATION info{};
+    if (NtQueryInformationFile(win(handle), &status, &info, sizeof(info),
+                               FilePipeLocalInformation) >= 0)
         return info.ReadDataAvailable;
     DWORD available = 0;
     if (!PeekNamedPipe(win(handle), nullptr, 0, nullptr, &available, nullptr)) return 0;
@@ -118,18 +128,22 @@ std::size_t bytes_available(const Handle& handle) {
 std::string helper_executable() {
     std::unique_ptr<char[]> path(new (std::nothrow) char[kModulePathCapacity]);
     if (!path) return std::string();
-    const DWORD length =
-        GetModuleFileNameA(GetModuleHandleA("libnrwapis.dll"), path.get(), kModulePathCapacity);
+    const DWORD length = GetModuleFileNameA(GetModuleHandleA(nrw::kClientLibraryFile), path.get(),
+                                            kModulePathCapacity);
     if (length == 0 || length >= kModulePathCapacity) return std::string();
     const std::string folder = install_folder_from_module_path(std::string(path.get(), length));
-    return folder.empty() ? std::string() : folder + "nrwnavigator.exe";
+    return folder.empty() ? std::string() : folder + nrw::kHelperFile;
 }
 
 bool spawn_process(const std::string& executable, const std::vector<std::string>& arguments,
-                   const Handle& stdin_read, const Handle& stdout_write, ProcessInfo& info) {
+                   const Handle& stdin_read, const Handle& stdout_write, ProcessInfo& info,
+                   ErrorCode& error) {
     HANDLE inherited[2] = {win(stdin_read), win(stdout_write)};
     InheritList inherit(inherited, 2);
-    if (!inherit.get()) return false;
+    if (!inherit.get()) {
+        error = inherit.error();
+        return false;
+    }
 
     STARTUPINFOEXA startup{};
     startup.StartupInfo.cb = sizeof(startup);
@@ -143,7 +157,7 @@ bool spawn_process(const std::string& executable, const std::vector<std::string>
     PROCESS_INFORMATION created{};
     if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, EXTENDED_STARTUPINFO_PRESENT,
                         nullptr, nullptr, &startup.StartupInfo, &created))
-        return false;
+        return failed(error);
     info.process = own(created.hProcess);
     info.thread = own(created.hThread);
     info.process_id = static_cast<int>(created.dwProcessId);

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "nrw_identity.h"
 #include "system.h"
 
 // The delay-load descriptor of the client library, named by the import library.
@@ -16,7 +17,7 @@ namespace nrwscc::platform {
 
 namespace {
 
-constexpr const char kClientLibrary[] = "libnrwapis.dll";
+constexpr const char (&kClientLibrary)[sizeof(nrw::kClientLibraryFile)] = nrw::kClientLibraryFile;
 
 HMODULE g_clientLibrary = nullptr;
 

@@ -1,4 +1,4 @@
-// The machine's registry as the registration tool uses it: one view (32-bit or
+// The machine's registry as the tools use it: one view (32-bit or
 // 64-bit, matching the plug-in), and a journal that can put back everything a
 // failed step had already changed.
 #pragma once

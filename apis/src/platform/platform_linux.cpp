@@ -1,4 +1,5 @@
-// POSIX back end: pipes, fork-free spawning with posix_spawn, process descriptors.
+// Linux back end: pipes (pipe2), fork-free spawning with posix_spawn, process
+// descriptors (pidfd).
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -12,6 +13,8 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
+#include <ctime>
 
 #include "platform.h"
 
@@ -42,25 +45,31 @@ void reap(pid_t pid) {
     }
 }
 
+bool failed(ErrorCode& error) {
+    error = static_cast<ErrorCode>(errno);
+    return false;
+}
+
 }  // namespace
 
 void close_raw(Handle::Raw raw) {
     ::close(static_cast<int>(raw));
 }
 
-bool create_pipe(Handle& read_end, Handle& write_end) {
+bool create_pipe(Handle& read_end, Handle& write_end, ErrorCode& error) {
     // Close-on-exec from birth: the helper gets its ends by explicit duplication,
     // and no other child of the host can inherit them by accident.
     int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) return false;
+    if (::pipe2(fds, O_CLOEXEC) != 0) return failed(error);
     read_end = Handle(fds[0]);
     write_end = Handle(fds[1]);
     return true;
 }
 
-bool make_non_inheritable(const Handle& handle) {
+bool make_non_inheritable(const Handle& handle, ErrorCode& error) {
     const int flags = ::fcntl(fd_of(handle), F_GETFD);
-    return flags >= 0 && ::fcntl(fd_of(handle), F_SETFD, flags | FD_CLOEXEC) == 0;
+    return (flags >= 0 && ::fcntl(fd_of(handle), F_SETFD, flags | FD_CLOEXEC) == 0) ||
+           failed(error);
 }
 
 namespace {
@@ -96,12 +105,13 @@ class SigpipeHeldBack {
 
 }  // namespace
 
-bool write_all(const Handle& handle, const char* data, std::size_t size) {
+bool write_all(const Handle& handle, const char* data, std::size_t size, ErrorCode& error) {
     SigpipeHeldBack held_back;
     while (size > 0) {
         const ssize_t written = ::write(fd_of(handle), data, size);
         if (written < 0) {
             if (errno == EINTR) continue;
+            error = static_cast<ErrorCode>(errno);
             if (errno == EPIPE) held_back.discard_raised_signal();
             return false;
         }
@@ -111,11 +121,14 @@ bool write_all(const Handle& handle, const char* data, std::size_t size) {
     return true;
 }
 
-long read_some(const Handle& handle, char* buffer, std::size_t capacity) {
+long read_some(const Handle& handle, char* buffer, std::size_t capacity, ErrorCode& error) {
     for (;;) {
         const ssize_t got = ::read(fd_of(handle), buffer, capacity);
         if (got >= 0) return static_cast<long>(got);
-        if (errno != EINTR) return -1;
+        if (errno != EINTR) {
+            error = static_cast<ErrorCode>(errno);
+            return -1;
+        }
     }
 }
 
@@ -135,7 +148,8 @@ std::string helper_executable() {
 }
 
 bool spawn_process(const std::string& executable, const std::vector<std::string>& arguments,
-                   const Handle& stdin_read, const Handle& stdout_write, ProcessInfo& info) {
+                   const Handle& stdin_read, const Handle& stdout_write, ProcessInfo& info,
+                   ErrorCode& error) {
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(executable.c_str()));
     for (const std::string& argument : arguments)
@@ -149,13 +163,17 @@ bool spawn_process(const std::string& executable, const std::vector<std::string>
     posix_spawn_file_actions_adddup2(&actions, fd_of(stdout_write), 2);
     posix_spawn_file_actions_addclosefrom_np(&actions, 3);
     pid_t pid = 0;
-    const int failed =
+    const int spawn_error =
         ::posix_spawn(&pid, executable.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (failed != 0) return false;
+    if (spawn_error != 0) {
+        error = static_cast<ErrorCode>(spawn_error);
+        return false;
+    }
 
     const int descriptor = open_process_descriptor(pid);
     if (descriptor < 0) {
+        error = static_cast<ErrorCode>(errno);
         ::kill(pid, SIGKILL);
         reap(pid);
         return false;
@@ -193,13 +211,6 @@ void terminate(ProcessInfo& info) {
     int status = 0;
     ::waitpid(info.process_id, &status, WNOHANG);
 }
-
-}  // namespace nrwapis::platform
-
-#include <cstdlib>
-#include <ctime>
-
-namespace nrwapis::platform {
 
 bool environment_value(const char* name, std::string& value) {
     const char* found = std::getenv(name);

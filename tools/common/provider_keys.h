@@ -1,13 +1,13 @@
 // Where Source Code Control providers are registered, and what of it is ours.
 #pragma once
 
-#include <windows.h>
+#include "nrw_identity.h"
 
 namespace nrwreg {
 
-constexpr const char* kProviderName = "Corvane Norrow Navigator";
-constexpr const char* kProviderKey = "SOFTWARE\\Corvane\\NorrowNavigator";
-constexpr const char* kVendorKey = "SOFTWARE\\Corvane";
+constexpr const char* kProviderName = nrw::kProviderName;
+constexpr const char* kProviderKey = nrw::kProviderKey;
+constexpr const char* kVendorKey = nrw::kVendorKey;
 constexpr const char* kSccKey = "SOFTWARE\\SourceCodeControlProvider";
 constexpr const char* kInstalledKey = "SOFTWARE\\SourceCodeControlProvider\\InstalledSCCProviders";
 constexpr const char* kDefault = "ProviderRegKey";
@@ -16,10 +16,10 @@ constexpr const char* kServerPath = "SCCServerPath";
 constexpr const char* kPreviousDefault = "PreviousProviderRegKey";
 // What stood under our display name before install, when it named another key.
 constexpr const char* kPreviousListing = "PreviousInstalledSCCProvider";
-constexpr LONG kApiVersion = 0x00010003;
-constexpr const char* kPluginFile = "libnrwscc.dll";
-constexpr const char* kClientFile = "libnrwapis.dll";
-constexpr const char* kHelperFile = "nrwnavigator.exe";
-constexpr const char* kTraceVariable = "CRVN_NRWAPIS_TRACE_DIR";
+constexpr long kApiVersion = nrw::kSccApiVersion;
+constexpr const char* kPluginFile = nrw::kPluginFile;
+constexpr const char* kClientFile = nrw::kClientLibraryFile;
+constexpr const char* kHelperFile = nrw::kHelperFile;
+constexpr const char* kTraceVariable = nrw::kTraceVariable;
 
 }  // namespace nrwreg

@@ -1,4 +1,4 @@
-// POSIX services of the plug-in. There is no window system: searches find
+// Linux services of the plug-in. There is no window system: searches find
 // nothing, window calls do nothing and the message box text goes to standard
 // error. File errors are given the Windows numbers the provider's rules use.
 #include <fcntl.h>

@@ -35,14 +35,6 @@ void* find_symbol(void* library, const char* name) {
 
 namespace host {
 
-std::vector<ShownBox> message_boxes(const std::string&) {
-    return {};
-}
-
-void press_ok(const ShownBox&) {}
-
-void answer_message_boxes(const char*) {}
-
 bool default_provider(std::string&, std::string& error) {
     error = "this system keeps no registry of providers";
     return false;

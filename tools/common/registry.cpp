@@ -5,18 +5,8 @@ namespace reg {
 const REGSAM kOwnView = sizeof(void*) == 8 ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
 
 namespace {
+
 REGSAM g_workingView = kOwnView;
-}  // namespace
-
-REGSAM working_view() {
-    return g_workingView;
-}
-
-void use_view(REGSAM view) {
-    g_workingView = view;
-}
-
-namespace {
 
 class Key {
   public:
@@ -71,6 +61,14 @@ std::string parent_of(const std::string& key) {
 }
 
 }  // namespace
+
+REGSAM working_view() {
+    return g_workingView;
+}
+
+void use_view(REGSAM view) {
+    g_workingView = view;
+}
 
 std::optional<RawValue> read_raw(const std::string& key, const std::string& name, REGSAM view) {
     Key opened;
