@@ -13,16 +13,16 @@ here="$(cd "$(dirname "$0")/.." && pwd)"
 source "$here/scripts/lib.sh"
 version="${2:-$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")}"
 image="$build/msi-image"
-case "$(basename "$build")" in
-  win64) arch=x64 win64=yes own=nrwapis64 register=nrwregister64.exe other=x86
-    serves="32-bit and 64-bit IDEs"
-    product_image "$(dirname "$build")" "$image" >/dev/null ;;
-  win32) arch=x86 win64=no own=nrwapis register=nrwregister.exe other=x64
-    serves="32-bit Windows"
-    rm -rf "$image"
-    cmake --install "$build" --prefix "$image" >/dev/null ;;
-  *) echo "build-msi: $build is not a win32 or win64 build folder" >&2; exit 2 ;;
-esac
+windows_build "$build" || exit 2
+arch=$msi_arch own=$product_folder
+if [ $bits = 64 ]; then
+  win64=yes register=nrwregister64.exe other=x86 serves="32-bit and 64-bit IDEs"
+  product_image "$(dirname "$build")" "$image" >/dev/null
+else
+  win64=no register=nrwregister.exe other=x64 serves="32-bit Windows"
+  rm -rf "$image"
+  cmake --install "$build" --prefix "$image" >/dev/null
+fi
 
 # Stable identifiers made from names, so that a package built again is the same
 # product: one upgrade code per architecture, one product code per version.

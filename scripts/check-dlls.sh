@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # The DLLs a host loads must need nothing but Windows itself, and must export
 # their interface by plain names.
+#   check-dlls.sh BUILD_DIR   (build/win32 or build/win64)
 set -euo pipefail
+source "$(dirname "$0")/lib.sh"
+[ $# -eq 1 ] || { echo "usage: check-dlls.sh build/win32|build/win64" >&2; exit 2; }
 build="$1"
-case "$(basename "$build")" in
-  win64) objdump=x86_64-w64-mingw32-objdump ;;
-  *) objdump=i686-w64-mingw32-objdump ;;
-esac
+windows_build "$build" || exit 2
 allowed='^(KERNEL32|msvcrt|USER32|ADVAPI32|ntdll)\.dll$'
 status=0
 for dll in "$build"/stage/nrwapis/*.dll "$build"/stage/*.exe; do

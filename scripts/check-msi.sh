@@ -6,16 +6,19 @@
 # registration actions and the architecture of the tool that unregisters.
 #   check-msi.sh BUILD_DIR   (win64: needs the win32 build beside it)
 set -euo pipefail
-build="$1"
 here="$(cd "$(dirname "$0")/.." && pwd)"
+source "$here/scripts/lib.sh"
+[ $# -eq 1 ] || { echo "usage: check-msi.sh build/win32|build/win64" >&2; exit 2; }
+build="$1"
+windows_build "$build" || exit 2
 msi=$(bash "$here/scripts/build-msi.sh" "$build" | sed -n 's/^build-msi: //p')
-case "$(basename "$build")" in
-  win64) platform=x64 own_view_bit=1 register=nrwregister64.exe binary_format=pei-x86-64
-    files="libnrwapis.dll libnrwapis.dll libnrwscc.dll libnrwscc.dll nrw-bridge-guide.txt nrwhost.exe nrwhost.exe nrwregister.exe nrwregister.exe " ;;
-  win32) platform=Intel own_view_bit=0 register=nrwregister.exe binary_format=pei-i386
-    files="libnrwapis.dll libnrwscc.dll nrw-bridge-guide.txt nrwhost.exe nrwregister.exe " ;;
-  *) echo "usage: check-msi.sh build/win32|build/win64" >&2; exit 2 ;;
-esac
+if [ $bits = 64 ]; then
+  platform=x64 own_view_bit=1 register=nrwregister64.exe binary_format=pei-x86-64
+  files="libnrwapis.dll libnrwapis.dll libnrwscc.dll libnrwscc.dll nrw-bridge-guide.txt nrwhost.exe nrwhost.exe nrwregister.exe nrwregister.exe "
+else
+  platform=Intel own_view_bit=0 register=nrwregister.exe binary_format=pei-i386
+  files="libnrwapis.dll libnrwscc.dll nrw-bridge-guide.txt nrwhost.exe nrwregister.exe "
+fi
 rows() { msiinfo export "$msi" "$1" | tail -n +4 | tr -d '\r'; }
 status=0
 fail() { echo "check-msi: $msi: $*" >&2; status=1; }

@@ -46,3 +46,46 @@ product_image() { # folder holding the win32 and win64 builds, image folder
   done
   echo "$version"
 }
+
+# What a Windows build folder (build/win32, build/win64) is: sets `preset`,
+# `bits` (32, 64), `msi_arch` (x86, x64), `objdump` (of its mingw-w64
+# toolchain) and `product_folder` (nrwapis, nrwapis64: where its files go in
+# a Navigator folder). False, with a message, for any other folder.
+windows_build() { # build folder
+  preset="$(basename "$1")"
+  case "$preset" in
+    win64) bits=64 msi_arch=x64 objdump=x86_64-w64-mingw32-objdump product_folder=nrwapis64 ;;
+    win32) bits=32 msi_arch=x86 objdump=i686-w64-mingw32-objdump product_folder=nrwapis ;;
+    *) echo "$1 is not a Windows build folder (build/win32 or build/win64)" >&2; return 1 ;;
+  esac
+}
+
+# Whether this machine runs 32-bit Windows programs (scripts/runs-32bit.sh):
+# sets `runs_32bit` (yes, no) and `reason32` (why not); false where the 32-bit
+# loader is broken.
+probe_32bit() {
+  local status=0
+  reason32=$(bash "$(dirname "${BASH_SOURCE[0]}")/runs-32bit.sh") || status=$?
+  case $status in
+    0) runs_32bit=yes ;;
+    3) runs_32bit=no ;;
+    *) echo "the 32-bit Wine loader is broken on this machine" >&2; return 1 ;;
+  esac
+}
+
+# A path of this machine as Wine's programs see it (drive Z:).
+windows_path() { printf 'Z:%s' "$1" | tr / '\\'; }
+
+# Our registry keys in both views, and the installed-programs entries that name
+# us, as reg prints them: a state to compare before and after.
+registry_snapshot() { # Wine prefix
+  local view key run=(bash "$(dirname "${BASH_SOURCE[0]}")/../cmake/wine-run.sh" "$1" -)
+  for view in 32 64; do
+    for key in 'HKLM\Software\SourceCodeControlProvider' 'HKLM\Software\Corvane'; do
+      "${run[@]}" reg query "$key" /s /reg:$view 2>/dev/null | tr -d '\r'
+    done
+    "${run[@]}" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:$view \
+      2>/dev/null | tr -d '\r' | grep -A1 'Norrow Navigator IDE bridge'
+  done
+  true
+}

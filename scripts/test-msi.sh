@@ -10,11 +10,11 @@
 # run, what needs it is reported as skipped.
 #   test-msi.sh BUILD_DIR     (win64 with the win32 build beside it, or win32
 #                              where 32-bit code runs)
-set -uo pipefail
+set -euo pipefail
 build="$1"
 here="$(cd "$(dirname "$0")/.." && pwd)"
 source "$here/scripts/lib.sh"
-preset="$(basename "$build")"
+windows_build "$build" || exit 2
 export NRW_WINEARCH="$preset"
 build_folder="$(cd "$build" && pwd)"
 prefix="$build_folder/msi-prefix"
@@ -27,7 +27,7 @@ bash "$here/scripts/build-msi.sh" "$build" "$version" "$work" >/dev/null || exit
 bash "$here/scripts/build-msi.sh" "$build" 0.9.0 "$work" >/dev/null || exit 1
 current=$(ls "$work"/nrw-bridge-"$version"-*.msi)
 older=$(ls "$work"/nrw-bridge-0.9.0-*.msi)
-win() { printf 'Z:%s' "$1" | tr / '\\'; }
+win() { windows_path "$1"; }
 
 run() { bash "$here/cmake/wine-run.sh" "$prefix" - "$@"; }
 # msiexec's status as a shell sees it: 1603 -> 67, 1627 -> 91. It returns before
@@ -48,24 +48,11 @@ cp "$build/stage/nrwnavigator.exe" "$navigator/"
 navigator_sum=$(md5sum <"$navigator/nrwnavigator.exe")
 # The x64 package puts the 32-bit files in nrwapis and the 64-bit ones in
 # nrwapis64; the tools of the package's own architecture run the checks.
-case $preset in
-  win64) own_folder=nrwapis64 ;;
-  *) own_folder=nrwapis ;;
-esac
+own_folder=$product_folder
 tools="$navigator_win\\$own_folder"
-if reason32=$(bash "$here/scripts/runs-32bit.sh"); then runs_32bit=yes; else runs_32bit=no; fi
+probe_32bit
 
-# Our keys in both views and the installed-programs entries that name us.
-snapshot() {
-  local view key
-  for view in 32 64; do
-    for key in 'HKLM\Software\SourceCodeControlProvider' 'HKLM\Software\Corvane'; do
-      run reg query "$key" /s /reg:$view 2>/dev/null | tr -d '\r'
-    done
-    run reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:$view \
-      2>/dev/null | tr -d '\r' | grep -A1 'Norrow Navigator IDE bridge'
-  done
-}
+snapshot() { registry_snapshot "$prefix"; }
 reg_value() { # key name [view]
   run reg query "$1" /v "$2" ${3:+/reg:$3} 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_SZ *//p"
 }
@@ -150,7 +137,7 @@ expect "the log says why" in_log "$work/failed.log" \
   'the registration failed: nrwregister install: cannot change the registry: error 1021'
 expect "no file is left" navigator_untouched
 expect "the registry is as before" settles "$before" snapshot
-run reg delete 'HKLM\Software\SourceCodeControlProvider' /f ${failing_view:+/reg:$failing_view} >/dev/null 2>&1
+run reg delete 'HKLM\Software\SourceCodeControlProvider' /f ${failing_view:+/reg:$failing_view} >/dev/null 2>&1 || true
 
 echo "== refused without a navigator"
 before=$(steady snapshot)
@@ -299,20 +286,9 @@ host_answers() { # bits
   [ "$1" = 32 ] && folder=nrwapis
   run "$navigator_win\\$folder\\nrwhost.exe" info | tr -d '\r' >"$work/info$1.out" &&
     run "$navigator_win\\$folder\\nrwhost.exe" --project 'C:\project' status 'C:\project\main.c' |
-    tr -d '\r' >"$work/status$1.out" &&
+    sed 's/^/; status: /' | tr -d '\r' >"$work/status$1.out" &&
     grep -q '^name: Corvane Norrow Navigator$' "$work/info$1.out" &&
     grep -q 'C:\\project\\main.c$' "$work/status$1.out"
-}
-both_hosts_answer() { # when
-  local bits
-  for bits in 64 32; do
-    if [ $bits = 32 ] && [ $runs_32bit = no ]; then
-      skip "the 32-bit host $1"
-      continue
-    fi
-    expect "the $bits-bit host gets info and a status answer $1" eventually 60 host_answers $bits
-    echo "     $bits-bit host: $(head -1 "$work/info$bits.out"); status: $(cat "$work/status$bits.out")"
-  done
 }
 # After uninstall a host of each architecture finds nothing registered.
 host_finds_nothing() { # bits
@@ -322,17 +298,20 @@ host_finds_nothing() { # bits
   run "$(win "$work/nrwhost$1.exe")" info >"$work/info$1.out" 2>&1
   [ $? = 2 ] && grep -q "nothing is registered in the $1-bit registry view" "$work/info$1.out"
 }
-no_host_finds_us() { # when
+# Runs the check with the host of each architecture, and shows what it saw.
+each_host() { # check, what it finds, when
   local bits
   for bits in 64 32; do
     if [ $bits = 32 ] && [ $runs_32bit = no ]; then
-      skip "the 32-bit host $1"
+      skip "the 32-bit host $3"
       continue
     fi
-    expect "the $bits-bit host finds nothing registered $1" eventually 60 host_finds_nothing $bits
-    echo "     $bits-bit host: $(tr -d '\r' <"$work/info$bits.out")"
+    expect "the $bits-bit host $2 $3" eventually 60 "$1" $bits
+    echo "     $bits-bit host: $(tr -d '\r' <"$work/info$bits.out" | head -1)$(cat "$work/status$bits.out" 2>/dev/null)"
   done
 }
+both_hosts_answer() { each_host host_answers "gets info and a status answer" "$1"; }
+no_host_finds_us() { rm -f "$work"/status*.out; each_host host_finds_nothing "finds nothing registered" "$1"; }
 # Ours as the default in both views; where no 32-bit program runs, the 32-bit
 # view is left as it was.
 default_in_both_views() {
@@ -345,12 +324,22 @@ default_in_both_views() {
   fi
 }
 
+# After an upgrade to this version: the new layout, both views, both hosts; then
+# uninstall back to before.
+upgraded_and_back() { # when
+  expect "installed programs list $version only" settles "$version" installed_version
+  expect "the new layout and no file left over" exactly_the_product
+  default_in_both_views
+  both_hosts_answer "$1"
+  uninstall_leaves_all_as_before
+}
+
 if [ "$preset" = win64 ]; then
   echo "== one installation serves 32-bit and 64-bit IDEs"
   # A machine with no other provider, so that after uninstall no host finds one.
   for view in 32 64; do
-    run reg delete 'HKLM\Software\SourceCodeControlProvider' /f /reg:$view >/dev/null 2>&1
-    run reg delete 'HKLM\Software\OtherVendor' /f /reg:$view >/dev/null 2>&1
+    run reg delete 'HKLM\Software\SourceCodeControlProvider' /f /reg:$view >/dev/null 2>&1 || true
+    run reg delete 'HKLM\Software\OtherVendor' /f /reg:$view >/dev/null 2>&1 || true
   done
   before=$(steady snapshot)
   expect "install with DEFAULTPROVIDER=1" \
@@ -391,8 +380,8 @@ if [ "$preset" = win64 ]; then
   expect "the registry is as before" settles "$before" snapshot
 
   echo "== upgrade from the 1.0.0 x64 package, which put its 64-bit files in nrwapis"
-  released=$(bash "$here/scripts/build-released.sh" 1.0.0 x64)
-  released_status=$?
+  released_status=0
+  released=$(bash "$here/scripts/build-released.sh" 1.0.0 x64) || released_status=$?
   expect "the 1.0.0 x64 package is built from its sources" test $released_status = 0 -o $released_status = 3
   if [ $released_status = 0 ]; then
     expect "install 1.0.0 as the default" \
@@ -400,11 +389,7 @@ if [ "$preset" = win64 ]; then
     expect "1.0.0 put a 64-bit plug-in in nrwapis" \
       test "$(pe_format "$navigator/nrwapis/libnrwscc.dll")" = pei-x86-64
     expect "upgrade to $version, the folder remembered" test "$(msi /i "$(win "$current")")" = 0
-    expect "installed programs list $version only" settles "$version" installed_version
-    expect "the new layout and no file left over" exactly_the_product
-    default_in_both_views
-    both_hosts_answer "after the upgrade"
-    uninstall_leaves_all_as_before
+    upgraded_and_back "after the upgrade"
   else
     reason32="$released" skip "the upgrade from 1.0.0"
   fi
@@ -412,17 +397,14 @@ if [ "$preset" = win64 ]; then
   echo "== an installed 1.0.0 x86 package is replaced"
   if [ $runs_32bit = no ]; then
     skip "the x86 package's install"
-  elif released=$(bash "$here/scripts/build-released.sh" 1.0.0 x86); released_status=$?
+  elif released_status=0
+    released=$(bash "$here/scripts/build-released.sh" 1.0.0 x86) || released_status=$?
     expect "the 1.0.0 x86 package is built from its sources" test $released_status = 0 -o $released_status = 3
     [ $released_status = 0 ]; then
     expect "install 1.0.0 x86 as the default" \
       test "$(msi /i "$(win "$released")" "NAVIGATORDIR=$navigator_win" DEFAULTPROVIDER=1)" = 0
     expect "install $version x64 over it, the folder remembered" test "$(msi /i "$(win "$current")")" = 0
-    expect "installed programs list $version only" settles "$version" installed_version
-    expect "the new layout and no file left over" exactly_the_product
-    default_in_both_views
-    both_hosts_answer "after the x86 package was replaced"
-    uninstall_leaves_all_as_before
+    upgraded_and_back "after the x86 package was replaced"
   else
     reason32="$released" skip "the replacement of the 1.0.0 x86 package"
   fi

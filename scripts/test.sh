@@ -13,15 +13,9 @@ cmake --preset native
 cmake --build --preset native
 ctest --preset native
 
-set +e
-reason=$(bash scripts/runs-32bit.sh)
-probe=$?
-set -e
-case $probe in
-  0) runs_32bit=yes ;;
-  3) runs_32bit=no ;;
-  *) echo "test: the 32-bit Wine loader is broken on this machine" >&2; exit 1 ;;
-esac
+source scripts/lib.sh
+probe_32bit || exit 1
+reason=$reason32
 
 skipped=()
 # Both Windows builds first: the x64 package and the ZIP carry both.

@@ -18,6 +18,7 @@
 #include "nrw_identity.h"
 #include "nrwapis.h"
 #include "plugin_loader.h"
+#include "protocol_text.h"
 
 namespace {
 
@@ -43,9 +44,11 @@ class PipeLog {
         const char* dir = std::getenv("NRWH_LOG_DIR");
         if (dir == nullptr) return;
         const auto requests =
-            take_new(std::string(dir) + "/requests.log", "<request_end>\n", m_requests);
+            take_new(std::string(dir) + "/requests.log",
+                     std::string(nrwapis::protocol::kRequestEnd) + "\n", m_requests);
         const auto answers =
-            take_new(std::string(dir) + "/answers.log", "<response_end>\n", m_answers);
+            take_new(std::string(dir) + "/answers.log",
+                     std::string(nrwapis::protocol::kResponseEnd) + "\n", m_answers);
         for (std::size_t i = 0; i < std::max(requests.size(), answers.size()); ++i) {
             if (i < requests.size()) std::printf("  request: %s", requests[i].c_str());
             if (i < answers.size()) std::printf("  answer:  %s", answers[i].c_str());

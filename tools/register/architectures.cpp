@@ -1,7 +1,6 @@
 #include "architectures.h"
 
 #include <cstdio>
-#include <fstream>
 #include <iterator>
 
 #include "pe_image.h"
@@ -17,15 +16,6 @@ const View kViews[] = {{KEY_WOW64_32KEY, 32, pe::kMachineI386},
 std::string parent_of(const std::string& folder) {
     const std::size_t slash = folder.find_last_of("\\/");
     return slash == std::string::npos ? std::string(".") : folder.substr(0, slash);
-}
-
-bool machine_of(const std::string& path, std::uint16_t& machine) {
-    std::ifstream in(path, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    pe::Image image;
-    if (!pe::read_image(bytes, image)) return false;
-    machine = image.machine;
-    return true;
 }
 
 std::string quoted(const std::string& argument) {
@@ -54,9 +44,10 @@ std::string other_architecture_tool(const std::string& own_folder) {
     const std::string folder = folder_for(other_bits, own_folder);
     if (lstrcmpiA(folder.c_str(), own_folder.c_str()) == 0) return std::string();
     const std::string tool = folder + "\\nrwregister.exe";
-    std::uint16_t machine = 0;
-    return machine_of(tool, machine) && machine == view_of(other_bits).machine ? tool
-                                                                               : std::string();
+    pe::Image image;
+    return pe::read_image_file(tool, image) && image.machine == view_of(other_bits).machine
+               ? tool
+               : std::string();
 }
 
 bool runs_32bit_programs() {

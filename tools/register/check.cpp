@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <iterator>
 #include <vector>
 
@@ -53,12 +52,6 @@ std::string folder_of(const std::string& path) {
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
-bool read_image_file(const std::string& path, pe::Image& image) {
-    std::ifstream in(path, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    return in.good() || in.eof() ? pe::read_image(bytes, image) : false;
-}
-
 void check_exports(Findings& out, const std::string& plugin, const pe::Image& image) {
     std::vector<std::string> missing;
     if (image.machine == kOwnMachine) {
@@ -93,7 +86,7 @@ void check_plugin_file(Findings& out, const View& view, const std::string& plugi
         return;
     }
     pe::Image image;
-    if (!read_image_file(plugin, image)) {
+    if (!pe::read_image_file(plugin, image)) {
         out.problem("the plug-in " + plugin + " is not a Windows library", "reinstall the product");
         return;
     }

@@ -1,6 +1,8 @@
 #include "pe_image.h"
 
 #include <cstring>
+#include <fstream>
+#include <iterator>
 
 namespace pe {
 
@@ -102,6 +104,12 @@ const char* bits_of(std::uint16_t machine) {
     if (machine == kMachineI386) return "32-bit";
     if (machine == kMachineAmd64) return "64-bit";
     return "unknown";
+}
+
+bool read_image_file(const std::string& path, Image& image) {
+    std::ifstream in(path, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return (in.good() || in.eof()) && read_image(bytes, image);
 }
 
 }  // namespace pe

@@ -19,6 +19,8 @@ struct Image {
 
 // False when the bytes are not a Windows program file this reader understands.
 bool read_image(const std::string& bytes, Image& image);
+// The same for a file; false too when it cannot be read.
+bool read_image_file(const std::string& path, Image& image);
 
 // "32-bit", "64-bit" or "unknown".
 const char* bits_of(std::uint16_t machine);
