@@ -65,10 +65,19 @@ bool exports_everything_imported(HMODULE library) {
     return true;
 }
 
+// Host threads that make their first calls at once each bind the library, and
+// the delay-load helper frees the handle of every thread but the first: each
+// answer carries a reference of its own, so the library is never unloaded
+// under the others.
 FARPROC WINAPI client_library_for_delay_load(unsigned notification, PDelayLoadInfo info) {
-    if (notification != dliNotePreLoadLibrary || lstrcmpiA(info->szDll, kClientLibrary) != 0)
+    if (notification != dliNotePreLoadLibrary || lstrcmpiA(info->szDll, kClientLibrary) != 0 ||
+        g_clientLibrary == nullptr)
         return nullptr;
-    return reinterpret_cast<FARPROC>(g_clientLibrary);
+    HMODULE referenced = nullptr;
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                            reinterpret_cast<LPCSTR>(g_clientLibrary), &referenced))
+        return nullptr;
+    return reinterpret_cast<FARPROC>(referenced);
 }
 
 struct WindowSearch {
