@@ -1,7 +1,6 @@
 #include "architectures.h"
 
 #include <cstdio>
-#include <iterator>
 
 #include "pe_image.h"
 #include "plugin_loader.h"
@@ -24,11 +23,15 @@ std::string quoted(const std::string& argument) {
 
 }  // namespace
 
-std::vector<View> registry_views() {
+bool two_registry_views() {
     BOOL wow64 = FALSE;
-    const bool two = kOwnBits == 64 || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
-    return two ? std::vector<View>(std::begin(kViews), std::end(kViews))
-               : std::vector<View>{kViews[0]};
+    return kOwnBits == 64 || (IsWow64Process(GetCurrentProcess(), &wow64) && wow64);
+}
+
+std::vector<View> registry_views() {
+    std::vector<View> views;
+    for (const int bits : view_bits(two_registry_views())) views.push_back(view_of(bits));
+    return views;
 }
 
 const View& view_of(int bits) {
@@ -50,6 +53,9 @@ std::string other_architecture_tool(const std::string& own_folder) {
                : std::string();
 }
 
+namespace {
+
+// A 64-bit Windows may come without its 32-bit subsystem.
 bool runs_32bit_programs() {
     if (kOwnBits == 32) return true;
     char folder[MAX_PATH] = {};
@@ -63,6 +69,16 @@ bool runs_32bit_programs() {
             return true;
     }
     return false;
+}
+
+}  // namespace
+
+WindowsFacts this_windows() {
+    WindowsFacts facts;
+    facts.own_bits = kOwnBits;
+    facts.two_views = two_registry_views();
+    facts.runs_32bit = runs_32bit_programs();
+    return facts;
 }
 
 int run_program(const std::string& program, const std::vector<std::string>& args,

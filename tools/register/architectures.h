@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "view_rules.h"
+
 namespace nrwreg {
 
 struct View {
@@ -21,9 +23,16 @@ struct View {
 
 constexpr int kOwnBits = sizeof(void*) * 8;
 
+// Whether this Windows has two registry views (it is 64-bit), asked of the
+// system without starting anything.
+bool two_registry_views();
 // The views IDEs read on this Windows: the 32-bit one only on 32-bit Windows.
 std::vector<View> registry_views();
 const View& view_of(int bits);
+
+// The facts of this Windows, the probe for 32-bit programs included. Everything
+// that depends on them is decided in view_rules from what this returns.
+WindowsFacts this_windows();
 
 // The folder that holds the files of an architecture, given the folder that
 // holds this tool: nrwapis (32-bit) and nrwapis64 (64-bit) side by side.
@@ -32,10 +41,6 @@ std::string folder_for(int bits, const std::string& own_folder);
 // The registration tool of the other architecture beside ours; empty when that
 // folder or tool is missing, or when it is not of the other architecture.
 std::string other_architecture_tool(const std::string& own_folder);
-
-// Whether 32-bit programs start on this Windows (a 64-bit Windows may come
-// without its 32-bit subsystem).
-bool runs_32bit_programs();
 
 // Runs the program with the arguments, its output going where ours goes (or,
 // `hidden`, without a console of its own and without output). The exit status,

@@ -42,6 +42,13 @@ class Findings {
 
 const std::uint16_t kOwnMachine = view_of(kOwnBits).machine;
 
+// What every finding is decided on: the facts of this Windows and the
+// registration tools a fix can name.
+struct Context {
+    WindowsFacts facts;
+    Tools tools;
+};
+
 bool file_exists(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
@@ -78,7 +85,8 @@ void check_exports(Findings& out, const std::string& plugin, const pe::Image& im
     }
 }
 
-void check_plugin_file(Findings& out, const View& view, const std::string& plugin) {
+void check_plugin_file(Findings& out, const Context& context, const View& view,
+                       const std::string& plugin) {
     if (!file_exists(plugin)) {
         out.problem("the registered plug-in " + plugin + " does not exist",
                     "reinstall the product, or run nrwregister install from the folder that holds "
@@ -93,10 +101,7 @@ void check_plugin_file(Findings& out, const View& view, const std::string& plugi
     if (image.machine != view.machine) {
         out.problem(std::string("the plug-in is ") + pe::bits_of(image.machine) + ", so " +
                         std::to_string(view.bits) + "-bit IDEs cannot load it",
-                    "run \"nrwregister uninstall --view " + std::to_string(view.bits) +
-                        "\" as administrator (it removes this view's registration only), then "
-                        "\"nrwregister install\", which registers each view with the plug-in of "
-                        "its own architecture");
+                    wrong_architecture_fix(context.facts, view.bits));
     } else {
         out.ok(std::string("the plug-in is ") + pe::bits_of(image.machine) + " as this view needs");
     }
@@ -151,39 +156,27 @@ void check_listing(Findings& out, const View& view) {
         check_default_plugin(out, view, *default_key);
 }
 
-// How to register the view: with a tool of that architecture where one is
-// installed beside ours, else with a package that carries both.
-std::string registration_fix(const View& view, const std::string& own_plugin) {
-    const std::string tool = folder_for(view.bits, folder_of(own_plugin)) + "\\nrwregister.exe";
-    if (file_exists(tool))
-        return "run \"" + tool + " install\" as administrator (it registers every view)";
-    return "install the package for 64-bit Windows (the x64 MSI or the ZIP), which carries the "
-           "32-bit and the 64-bit plug-in and registers both";
-}
-
-// A view without our registration keeps its IDEs from the provider: a problem
-// when it is our own, or when the other view has one (an installation half
-// done), unless that view's programs cannot run on this Windows at all.
-void check_unregistered(Findings& out, const View& view, const std::string& own_plugin) {
-    bool other_has_it = false;
-    for (const View& other : registry_views())
-        other_has_it =
-            other_has_it || (other.bits != view.bits && reg::key_exists(kProviderKey, other.flag));
-    const std::string missing = "the provider is not registered, so " + std::to_string(view.bits) +
-                                "-bit IDEs do not list it";
-    if (view.bits == 32 && other_has_it && !runs_32bit_programs())
-        out.note("not registered; this Windows runs no 32-bit programs");
-    else if (other_has_it)
-        out.problem(missing + ", while the other view has it", registration_fix(view, own_plugin));
-    else if (view.bits == kOwnBits)
-        out.problem(missing, registration_fix(view, own_plugin));
+void report(Findings& out, const Finding& finding) {
+    if (finding.kind == Finding::problem)
+        out.problem(finding.what, finding.fix);
+    else if (finding.kind == Finding::note)
+        out.note(finding.what);
     else
-        out.note("not registered");
+        out.ok(finding.what);
 }
 
-void check_view(Findings& out, const View& view, const std::string& own_plugin) {
+// A view without our registration keeps its IDEs from the provider.
+void check_unregistered(Findings& out, const Context& context, const View& view) {
+    bool other_registered = false;
+    for (const int bits : view_bits(context.facts.two_views))
+        other_registered = other_registered ||
+                           (bits != view.bits && reg::key_exists(kProviderKey, view_of(bits).flag));
+    report(out, unregistered_view(context.facts, view.bits, other_registered, context.tools));
+}
+
+void check_view(Findings& out, const Context& context, const View& view) {
     if (!reg::key_exists(kProviderKey, view.flag)) {
-        check_unregistered(out, view, own_plugin);
+        check_unregistered(out, context, view);
         return;
     }
     const auto plugin = reg::read_string(kProviderKey, kServerPath, view.flag);
@@ -192,7 +185,7 @@ void check_view(Findings& out, const View& view, const std::string& own_plugin) 
                     "run nrwregister install as administrator");
     } else {
         out.ok(std::string("registered, ") + kServerPath + " " + *plugin);
-        check_plugin_file(out, view, *plugin);
+        check_plugin_file(out, context, view, *plugin);
     }
     check_listing(out, view);
 }
@@ -222,9 +215,13 @@ void check_trace_folder(Findings& out) {
 
 bool check(const std::string& own_plugin) {
     Findings out;
-    for (const View& view : registry_views()) {
-        out.about(view.name());
-        check_view(out, view, own_plugin);
+    const std::string folder = folder_of(own_plugin);
+    const Context context = {this_windows(),
+                             {folder + "\\nrwregister.exe", other_architecture_tool(folder)}};
+    out.note("this Windows: " + describe(context.facts));
+    for (const int bits : view_bits(context.facts.two_views)) {
+        out.about(view_of(bits).name());
+        check_view(out, context, view_of(bits));
     }
     out.about("");
     check_trace_folder(out);

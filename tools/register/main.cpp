@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,7 @@ const char kUsageText[] =
     "  uninstall [--view 32|64]\n"
     "                       remove what install wrote, in every registry view; a default\n"
     "                       provider set before comes back; --view: in that view only\n"
+    "                       (32-bit Windows has only the 32-bit view)\n"
     "  list                 show the registered providers, their plug-ins and the default,\n"
     "                       each line labelled with its registry view\n"
     "  check                look for what keeps IDEs from listing or loading the provider, in\n"
@@ -99,7 +101,7 @@ bool navigator_beside(std::string& navigator) {
 // tool, which can load it. Where there is none, or 32-bit programs cannot run at
 // all, only our own view is registered, and we say so.
 int install_other_architecture(bool make_default, bool force) {
-    if (registry_views().size() < 2) return kDone;
+    if (!two_registry_views()) return kDone;
     const int other_bits = kOwnBits == 64 ? 32 : 64;
     const std::string tool = other_architecture_tool(installation_folder());
     if (tool.empty()) {
@@ -107,7 +109,7 @@ int install_other_architecture(bool make_default, bool force) {
                     folder_for(other_bits, installation_folder()).c_str(), other_bits, other_bits);
         return kDone;
     }
-    if (other_bits == 32 && !runs_32bit_programs()) {
+    if (!registers_other_view(this_windows())) {
         std::printf(
             "note: this Windows runs no 32-bit programs: the 32-bit plug-in is left "
             "unregistered, as no 32-bit IDE can run here\n");
@@ -203,9 +205,14 @@ int uninstall_view(const View& view) {
 
 // Any tool can write either view: uninstall needs neither the other
 // architecture's files nor its tool, and works where they are gone.
-int uninstall(const std::vector<View>& views) {
-    for (const View& view : views)
-        if (const int status = uninstall_view(view); status != kDone) return status;
+int uninstall(std::optional<int> asked) {
+    const ViewChoice choice = views_to_uninstall(two_registry_views(), asked);
+    if (!choice.refusal.empty()) {
+        std::fprintf(stderr, "nrwregister uninstall: %s\n", choice.refusal.c_str());
+        return kUsage;
+    }
+    for (const int bits : choice.views)
+        if (const int status = uninstall_view(view_of(bits)); status != kDone) return status;
     return kDone;
 }
 
@@ -249,10 +256,10 @@ int main(int argc, char** argv) {
         }
         if (known) return install(make_default, force, here_only);
     }
-    if (args.size() == 1 && args[0] == "uninstall") return uninstall(registry_views());
+    if (args.size() == 1 && args[0] == "uninstall") return uninstall(std::nullopt);
     if (args.size() == 3 && args[0] == "uninstall" && args[1] == "--view" &&
         (args[2] == "32" || args[2] == "64"))
-        return uninstall({view_of(args[2] == "32" ? 32 : 64)});
+        return uninstall(args[2] == "32" ? 32 : 64);
     if (args.size() == 1 && args[0] == "list") return list();
     if (args.size() == 1 && args[0] == "check") return nrwreg::check(plugin_path()) ? kDone : 1;
     std::fprintf(stderr, "%s", kUsageText);
