@@ -2,8 +2,10 @@
 // consulted once per process and a closed trace stays closed.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <regex>
 #include <string>
 #include <thread>
@@ -17,6 +19,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kVariable = "CRVN_NRWAPIS_TRACE_DIR";
+constexpr const char* kStartLine = "NRW_TEST_START_LINE";
 
 class TraceTest : public ::testing::Test {
   protected:
@@ -47,21 +50,38 @@ class TraceTest : public ::testing::Test {
     }
 
     // Runs a case in two processes at once until both first trace within one
-    // second, and so into one file; false when they never did.
+    // second, and so into one file; false when they never did. Both wait at
+    // the start line until both are there, so that their writes overlap.
     bool two_processes_share_a_file(const std::string& test_case) {
         testsys::set_env(kVariable, m_dir);
+        const std::string start_line = m_dir + "-start";
+        testsys::set_env(kStartLine, start_line);
         for (int attempt = 0; attempt < 5; ++attempt) {
             testsys::remove_tree(m_dir);
+            testsys::remove_tree(start_line);
             fs::create_directories(m_dir);
+            fs::create_directories(start_line);
             const std::vector<std::string> args = {"--gtest_also_run_disabled_tests",
                                                    "--gtest_filter=" + test_case};
             const auto first = testsys::start_program(testsys::own_executable(), args);
             const auto second = testsys::start_program(testsys::own_executable(), args);
+            EXPECT_TRUE(testsys::wait_until([&] { return trace_files(start_line).size() == 2; }));
+            std::ofstream(start_line + "/go").close();
             EXPECT_EQ(0, testsys::wait_program(first));
             EXPECT_EQ(0, testsys::wait_program(second));
+            testsys::remove_tree(start_line);
             if (trace_files(m_dir).size() == 1) return true;  // else the clock turned a second
         }
         return false;
+    }
+
+    // In a child: says it is there, then waits for the other one.
+    static void wait_at_the_start_line() {
+        const char* line = std::getenv(kStartLine);
+        if (line == nullptr) return;
+        const std::string folder = line;
+        std::ofstream(folder + "/" + std::to_string(std::random_device{}())).close();
+        testsys::wait_until([&] { return fs::exists(folder + "/go"); });
     }
 
     std::string m_dir;
@@ -143,6 +163,7 @@ TEST_F(TraceTest, LinesFromManyThreadsNeverInterleave) {
 
 // Run by the next case in two processes at once.
 TEST_F(TraceTest, DISABLED_WriteOneLine) {
+    wait_at_the_start_line();
     NRWAPIS_Tracer("m", "c", "child").writeTrace("hello");
 }
 
@@ -155,6 +176,7 @@ TEST_F(TraceTest, TwoProcessesInTheSameSecondShareOneFile) {
 // buffer.
 TEST_F(TraceTest, DISABLED_WriteLongLines) {
     const std::string payload(9000, 'q');
+    wait_at_the_start_line();
     NRWAPIS_Tracer tracer("m", "c", "long");
     for (int i = 0; i < 200; ++i) tracer.writeTrace("%s", payload.c_str());
 }

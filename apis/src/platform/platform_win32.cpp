@@ -208,9 +208,10 @@ char path_separator() {
 }
 
 std::FILE* open_for_appending(const std::string& path) {
-    // Append-only access: the system places each write at the end of the file
-    // as one piece, also against other processes.
-    HANDLE handle = CreateFileA(path.c_str(), FILE_APPEND_DATA,
+    // Append-only access (no FILE_WRITE_DATA): Windows places each write at the
+    // end of the file as one piece, also against other processes. Read access
+    // is there for the lock below, which needs read or write access.
+    HANDLE handle = CreateFileA(path.c_str(), FILE_READ_DATA | FILE_APPEND_DATA | SYNCHRONIZE,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
@@ -224,6 +225,43 @@ std::FILE* open_for_appending(const std::string& path) {
     return file;
 }
 
+namespace {
+
+// Wine places an append at the file size it has just read, so two processes
+// can write at the same offset and one line overwrites the other. A lock on
+// one byte far past any trace makes the processes take turns; Windows needs
+// none, and a lock that someone holds for too long is given up on, so tracing
+// never hangs the host.
+class AppendTurn {
+  public:
+    explicit AppendTurn(HANDLE file) : m_file(file) {
+        for (int attempt = 0; attempt < kAttempts && !m_held; ++attempt) {
+            OVERLAPPED at = far_offset();
+            m_held = LockFileEx(m_file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1,
+                                0, &at) != 0;
+            if (!m_held) Sleep(1);
+        }
+    }
+    ~AppendTurn() {
+        OVERLAPPED at = far_offset();
+        if (m_held) UnlockFileEx(m_file, 0, 1, 0, &at);
+    }
+    AppendTurn(const AppendTurn&) = delete;
+    AppendTurn& operator=(const AppendTurn&) = delete;
+
+  private:
+    static constexpr int kAttempts = 1000;
+    static OVERLAPPED far_offset() {
+        OVERLAPPED at{};
+        at.OffsetHigh = 0x7FFFFFFF;
+        return at;
+    }
+    HANDLE m_file;
+    bool m_held = false;
+};
+
+}  // namespace
+
 bool append_whole(std::FILE* file, const std::string& line) {
     // The line ends of text mode, made here so that the line stays one write.
     std::string text;
@@ -233,6 +271,7 @@ bool append_whole(std::FILE* file, const std::string& line) {
         text += c;
     }
     HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    const AppendTurn turn(handle);
     DWORD written = 0;
     return WriteFile(handle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
            written == text.size();
