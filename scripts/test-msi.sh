@@ -90,8 +90,17 @@ expect() { # description, then a command that must succeed
     failed=$((failed + 1)); echo "FAIL $what"
   fi
 }
-# Whether an msiexec log (UTF-16 under Wine) holds the text.
-in_log() { tr -d '\0\r' <"$1" | grep -q -- "$2"; }
+# Whether an msiexec log (UTF-16 under Wine) holds the text. When it does not,
+# what the log says of the package's own actions and of the folder is shown: an
+# action that never ran (its result, not its words) tells a failure of Wine's
+# custom action server from a refusal for another reason.
+in_log() {
+  tr -d '\0\r' <"$1" | grep -q -- "$2" && return 0
+  echo "     $1 ($(wc -c <"$1") bytes) lacks \"$2\"; what it says of our actions:"
+  tr -d '\0\r' <"$1" | grep -E 'Norrow Navigator IDE bridge|NAVIGATORDIR|NAVIGATOREXE|CheckNavigatorDir|RefuseWithoutNavigator|Return value 3' |
+    head -12 | sed 's/^/     /'
+  return 1
+}
 same() { [ "$1" = "$2" ] || { diff <(echo "$1") <(echo "$2") | head -20; false; }; }
 # On a busy machine a read of the registry can come back empty (its program could
 # not start): a value that is not yet the one expected is read again, until a
