@@ -2,7 +2,10 @@
 // never lost, whatever the helper answers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "plugin_fixture.h"
@@ -344,6 +347,126 @@ TEST_F(PluginTest, WithoutAnOpenProjectRenameTouchesNothing) {
     EXPECT_EQ("mine", testsys::read_file(new_path));
     EXPECT_EQ("", requests());
     EXPECT_EQ(scoped("Rename", {}), command_trace());
+}
+
+std::size_t set_aside(const std::string& folder) {
+    const auto entries = folder_entries(folder);
+    return static_cast<std::size_t>(std::count_if(
+        entries.begin(), entries.end(), [](const std::string& name) { return name[0] == '~'; }));
+}
+
+// Two renames of one moved file, the second called while the first waits for
+// the helper's rename answer: the user's bytes end at the new path. Without one
+// rename at a time the second took the first one's put-back for a file the
+// helper had left there, and removed it. The helper holds its second answer
+// until the second call has started, and its third (the first call's refresh,
+// or the second call's rename where calls interleave) until the first call has
+// put the user's bytes back.
+TEST_F(PluginTest, TwoRenamesOfOneFileAtOnceKeepTheUsersBytes) {
+    LPVOID context = open_session();
+    const std::string old_path = (fs::path(m_dir) / "old.txt").string();
+    const std::string new_path = (fs::path(m_dir) / "new.txt").string();
+    const std::string second_started = m_dir + "/second-started", bytes_back = m_dir + "/back";
+    testsys::write_file(new_path, "user edits");
+    queue("create " + old_path, ok_response());
+    queue("await " + second_started, ok_response());
+    queue("await " + bytes_back, ok_response());
+    for (int i = 0; i < 3; ++i) queue("create " + old_path, ok_response());
+    const auto rename = [&](SCCRTN& result) {
+        result = m_scc.Rename(context, nullptr, old_path.c_str(), new_path.c_str());
+    };
+    const auto calls_started = [&] {
+        const auto lines = trace_lines();
+        return std::count_if(lines.begin(), lines.end(), [](const std::string& text) {
+            return text.find("::Rename::fname is : ") != std::string::npos;
+        });
+    };
+    SCCRTN first = -1, second = -1;
+    std::thread one(rename, std::ref(first)), two;
+    // Whatever fails, both calls are let go and waited for.
+    const auto finish = [&] {
+        testsys::write_file(second_started, "");
+        testsys::write_file(bytes_back, "");
+        one.join();
+        if (two.joinable()) two.join();
+    };
+    if (!testsys::wait_until([&] { return fs::exists(second_started + ".waiting"); })) {
+        finish();
+        FAIL() << "the first call never reached its rename";
+    }
+    two = std::thread(rename, std::ref(second));
+    EXPECT_TRUE(testsys::wait_until([&] { return calls_started() == 2; }));
+    // Where the second call could get past the first, it sets its copy aside now.
+    testsys::wait_until([&] { return set_aside(m_dir) > 1; }, 2);
+    testsys::write_file(second_started, "");
+    EXPECT_TRUE(testsys::wait_until([&] { return fs::exists(bytes_back + ".waiting"); }));
+    EXPECT_TRUE(testsys::wait_until([&] { return testsys::read_file(new_path) == "user edits"; }));
+    finish();
+    EXPECT_EQ(SCC_OK, first);
+    EXPECT_EQ(SCC_OK, second);
+    EXPECT_EQ("user edits", testsys::read_file(new_path));
+}
+
+// Every name Windows resolves to a device is refused before anything is sent.
+TEST_F(PluginTest, EveryFormOfADeviceNameIsRefusedBeforeAnythingIsSent) {
+    if (!testsys::has_device_names()) GTEST_SKIP() << "no device names on this system";
+    LPVOID context = open_session();
+    const std::string file = (fs::path(m_dir) / "old.c").string();
+    testsys::write_file(file, "mine");
+    const std::string in_folder = m_dir + "\\";
+    const std::string devices[] = {
+        in_folder + "NUL:",    in_folder + "CONIN$",  in_folder + "conout$", "CONIN$",
+        "\\\\.\\NUL",          in_folder + "COM0",    in_folder + "LPT0.c",  in_folder + "CLOCK$",
+        in_folder + "COM\xB9", "\\\\?\\" + file + "2"};
+    for (const std::string& device : devices) {
+        SCOPED_TRACE(device);
+        EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.Rename(context, nullptr, file.c_str(), device.c_str()));
+        EXPECT_EQ(SCC_E_UNKNOWNERROR, m_scc.Rename(context, nullptr, device.c_str(), file.c_str()));
+        EXPECT_EQ("", new_requests());
+        EXPECT_EQ("mine", testsys::read_file(file));
+    }
+}
+
+// No name at either path, or none after the last separator, is no rename.
+TEST_F(PluginTest, AnEmptyNameIsRefusedBeforeAnythingIsSent) {
+    LPVOID context = open_session();
+    const std::string file = (fs::path(m_dir) / "a.txt").string();
+    testsys::write_file(file, "mine");
+    const std::string separator = testsys::has_device_names() ? "\\" : "/";
+    const std::pair<std::string, std::string> cases[] = {
+        {file, ""}, {"", file}, {file, m_dir + separator}, {"", ""}};
+    for (const auto& [old_path, new_path] : cases) {
+        SCOPED_TRACE(old_path + " -> " + new_path);
+        EXPECT_EQ(SCC_E_UNKNOWNERROR,
+                  m_scc.Rename(context, nullptr, old_path.c_str(), new_path.c_str()));
+        EXPECT_EQ("", new_requests());
+        EXPECT_EQ("mine", testsys::read_file(file));
+    }
+}
+
+// A file whose path is as long as the system allows can be set aside: the name
+// it gets there is no longer than its own.
+TEST_F(PluginTest, AFileAtThePathLimitIsSetAsideWithinIt) {
+    LPVOID context = open_session();
+    const std::size_t limit = testsys::has_device_names() ? 259 : 4095;
+    const std::string separator = testsys::has_device_names() ? "\\" : "/";
+    // The folder, a separator and a one-character name make the limit.
+    std::string folder = m_dir;
+    while (folder.size() < limit - 2) {
+        const std::size_t room = limit - 2 - folder.size() - 1;
+        const std::size_t length = room <= 200 ? room : room - 200 < 2 ? 150 : 200;
+        folder += separator + std::string(length, 'd');
+    }
+    fs::create_directories(folder);
+    const std::string old_path = folder + separator + "a";
+    ASSERT_EQ(limit, old_path.size());
+    testsys::write_file(old_path, "mine");
+    queue_reply(ok_response());
+    queue_reply(ok_response());
+    EXPECT_EQ(SCC_OK,
+              m_scc.Rename(context, nullptr, old_path.c_str(), (folder + separator + "b").c_str()));
+    EXPECT_EQ("mine", testsys::read_file(old_path));
+    EXPECT_EQ(std::vector<std::string>{"a"}, folder_entries(folder));
 }
 
 }  // namespace

@@ -12,9 +12,7 @@
 // the old path and nothing at the new one, ready for the host's move. Nothing
 // at either path is refused before anything is sent, and so is anything at the
 // new path that is not a plain file.
-#include <algorithm>
-#include <fstream>
-#include <iterator>
+#include <mutex>
 #include <string>
 
 #include "nrwapis.h"
@@ -42,15 +40,17 @@ std::string file_name_of(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// A free name in the same folder that is no longer than the file's own name
-// where that name allows it, so that a path near the system's limit can still
-// be moved aside.
+// A free name in the same folder that is no longer than the file's own name,
+// so that a path at the system's limit can still be moved aside.
 std::string aside_candidate(const std::string& path, int attempt) {
+    static const char kOneCharacter[] = "~0123456789abcdefghijklmnopqrstuvwxyz";
     const std::size_t slash = path.find_last_of("\\/");
     const std::size_t name_start = slash == std::string::npos ? 0 : slash + 1;
     const std::size_t name_length = path.size() - name_start;
     std::string name = "~nrw" + std::to_string(attempt);
     if (name.size() > name_length) name = "~" + std::to_string(attempt);
+    if (name.size() > name_length && attempt < static_cast<int>(sizeof(kOneCharacter)) - 1)
+        name = std::string(1, kOneCharacter[attempt]);
     return path.substr(0, name_start) + name;
 }
 
@@ -68,15 +68,6 @@ bool keep_aside(KeepAside keep, const std::string& path, std::string& aside, std
 
 bool is_plain_file(const std::string& path) {
     return platform::path_kind(path.c_str()) == platform::PathKind::file;
-}
-
-bool same_contents(const std::string& first, const std::string& second) {
-    // Only plain files are opened: a pipe or a device would block the host.
-    if (!is_plain_file(first) || !is_plain_file(second)) return false;
-    std::ifstream a(first, std::ios::binary), b(second, std::ios::binary);
-    if (!a || !b) return false;
-    return std::equal(std::istreambuf_iterator<char>(a), std::istreambuf_iterator<char>(),
-                      std::istreambuf_iterator<char>(b), std::istreambuf_iterator<char>());
 }
 
 bool delete_any_file(const std::string& path) {
@@ -108,7 +99,7 @@ void put_back(Scope& scope, const std::string& aside, const std::string& path,
 // `path` must hold the host's bytes, which wait in `aside`: whatever differs
 // there, or is missing, gives way to them.
 void settle_host_bytes(Scope& scope, const std::string& aside, const std::string& path) {
-    if (same_contents(aside, path)) {
+    if (platform::same_contents(aside.c_str(), path.c_str())) {
         if (!delete_any_file(aside)) scope.writeTrace(kKeptAside, aside.c_str());
         return;
     }
@@ -147,10 +138,18 @@ SCCRTN NRWScc_Impl::Rename(HWND hWnd, LPCSTR lpFileName, LPCSTR lpNewName) {
     scope.writeTrace("fname is : %s", new_name.c_str());
     resolveParentWindow(hWnd);
 
-    // Everything that can be refused is refused before the helper or the disk is touched.
-    // Names the client library would refuse to send, refused before the disk is touched.
-    if (!nrwapis::protocol::is_safe_name(old_path) || !nrwapis::protocol::is_safe_name(new_name))
+    // Everything that can be refused is refused before the helper or the disk is
+    // touched: no name, names the client library would refuse to send, and a
+    // device in any form at either path.
+    if (old_path.empty() || new_name.empty() || !nrwapis::protocol::is_safe_name(old_path) ||
+        !nrwapis::protocol::is_safe_name(new_name) ||
+        platform::path_kind(lpFileName) == platform::PathKind::other)
         return SCC_E_UNKNOWNERROR;
+    // The host may call from several threads: one rename at a time looks at the
+    // disk, sets the user's file aside, asks the helper and puts it back, so no
+    // rename takes another's file for the host's.
+    static std::mutex renaming;
+    const std::lock_guard<std::mutex> one_at_a_time(renaming);
     const platform::PathKind at_new = platform::path_kind(lpNewName);
     if (at_new == platform::PathKind::folder || at_new == platform::PathKind::other) {
         trace_removal_failure(scope, platform::kAccessDenied);

@@ -9,7 +9,8 @@
 //                       reply | pieces N MS | exit CODE | hang | echo | window |
 //                       hide (the window) | create PATH (a file, then reply) |
 //                       move FROM<tab>TO (the file on disk, then reply) |
-//                       linger MS (answer, stop reading, exit MS later)
+//                       linger MS (answer, stop reading, exit MS later) |
+//                       await PATH (make PATH.waiting, answer once PATH exists)
 //   NRWH_MODE=echo    answer every request with its file set as the message
 //   NRWH_MODE=status  the same, but a status query gets the status 1
 //   NRWH_PIECES=N     write each answer in N pieces
@@ -155,6 +156,14 @@ void run_script(const std::string& script, const helper::Request& request) {
         std::string path;
         std::getline(words >> std::ws, path);
         append_file(path, "made by the helper\n");
+    }
+    if (verb == "await") {
+        // A test holds the answer back at a known step, and knows it is held.
+        std::string path;
+        std::getline(words >> std::ws, path);
+        append_file(path + ".waiting", "waiting\n");
+        std::error_code ignored;
+        while (!fs::exists(path, ignored)) helper::sleep_ms(5);
     }
     if (verb == "move") {
         std::string paths;

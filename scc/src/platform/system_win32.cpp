@@ -4,7 +4,6 @@
 #include <delayimp.h>
 
 #include <cstring>
-#include <initializer_list>
 
 #include "nrw_identity.h"
 #include "system.h"
@@ -134,112 +133,6 @@ void set_foreground(HWND window) {
 
 void set_window_pos(HWND window, HWND insert_after, std::uint32_t flags) {
     SetWindowPos(window, insert_after, 0, 0, 0, 0, flags);
-}
-
-std::uint32_t attributes_error(const char* path) {
-    return GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES ? GetLastError() : 0;
-}
-
-bool set_normal_attributes(const char* path, std::uint32_t& error) {
-    if (SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL)) return true;
-    error = GetLastError();
-    return false;
-}
-
-bool move_file_no_replace(const char* from, const char* to, std::uint32_t& error) {
-    if (is_folder(from)) {
-        error = kAccessDenied;
-        return false;
-    }
-    if (MoveFileExA(from, to, 0)) return true;
-    error = GetLastError();
-    if (error == ERROR_FILE_EXISTS) error = kAlreadyExists;
-    return false;
-}
-
-bool replace_file(const char* from, const char* to, std::uint32_t& error) {
-    if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING)) return true;
-    error = GetLastError();
-    return false;
-}
-
-bool is_folder(const char* path) {
-    const DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-bool delete_file(const char* path, std::uint32_t& error) {
-    if (DeleteFileA(path)) return true;
-    error = GetLastError();
-    return false;
-}
-
-namespace {
-
-// CON, PRN, AUX, NUL, COM1-9 and LPT1-9 name devices in every folder, with any
-// extension and trailing blanks.
-bool is_device_name(const char* path) {
-    const char* name = path;
-    for (const char* at = path; *at != '\0'; ++at)
-        if (*at == '\\' || *at == '/' || *at == ':') name = at + 1;
-    std::size_t length = std::strcspn(name, ".");
-    while (length > 0 && name[length - 1] == ' ') --length;
-    char stem[5] = {};
-    if (length < 3 || length > 4) return false;
-    for (std::size_t i = 0; i < length; ++i)
-        stem[i] = static_cast<char>(name[i] >= 'a' && name[i] <= 'z' ? name[i] - 32 : name[i]);
-    for (const char* device : {"CON", "PRN", "AUX", "NUL"})
-        if (std::strcmp(stem, device) == 0) return true;
-    return length == 4 &&
-           (std::strncmp(stem, "COM", 3) == 0 || std::strncmp(stem, "LPT", 3) == 0) &&
-           stem[3] >= '1' && stem[3] <= '9';
-}
-
-bool file_identity(const char* path, BY_HANDLE_FILE_INFORMATION& info) {
-    HANDLE file = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    const bool known = GetFileInformationByHandle(file, &info) != 0;
-    CloseHandle(file);
-    return known;
-}
-
-}  // namespace
-
-PathKind path_kind(const char* path) {
-    if (is_device_name(path)) return PathKind::other;
-    const DWORD attributes = GetFileAttributesA(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        const DWORD error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? PathKind::nothing
-                                                                              : PathKind::other;
-    }
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return PathKind::folder;
-    return attributes & (FILE_ATTRIBUTE_DEVICE | FILE_ATTRIBUTE_REPARSE_POINT) ? PathKind::other
-                                                                               : PathKind::file;
-}
-
-bool same_file(const char* first, const char* second) {
-    BY_HANDLE_FILE_INFORMATION a{}, b{};
-    return file_identity(first, a) && file_identity(second, b) &&
-           a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
-           a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
-}
-
-bool copy_file_no_replace(const char* from, const char* to, std::uint32_t& error) {
-    if (CopyFileA(from, to, TRUE)) return true;
-    error = GetLastError();
-    if (error == ERROR_FILE_EXISTS) error = kAlreadyExists;
-    return false;
-}
-
-bool read_attributes(const char* path, std::uint32_t& attributes) {
-    attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES;
-}
-
-bool write_attributes(const char* path, std::uint32_t attributes) {
-    return SetFileAttributesA(path, attributes) != 0;
 }
 
 void show_message_box(HWND owner, const wchar_t* text, const wchar_t* caption) {
