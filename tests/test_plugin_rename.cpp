@@ -469,4 +469,23 @@ TEST_F(PluginTest, AFileAtThePathLimitIsSetAsideWithinIt) {
     EXPECT_EQ(std::vector<std::string>{"a"}, folder_entries(folder));
 }
 
+// A link at the new path, to a read-only file of the user's: the rename works
+// on the link, and the file it points to keeps its attributes.
+TEST_F(PluginTest, ALinkAtTheNewPathLeavesTheFileItNamesAsItWas) {
+    LPVOID context = open_session();
+    const fs::path folder(m_dir);
+    const std::string user_file = (folder / "ro-user.txt").string();
+    testsys::write_file(user_file, "user");
+    fs::permissions(user_file, fs::perms::owner_write, fs::perm_options::remove);
+    std::error_code failed;
+    fs::create_symlink(user_file, folder / "link-to-ro", failed);
+    if (failed) GTEST_SKIP() << "no symbolic links here: " << failed.message();
+    const std::string old_path = (folder / "old.txt").string();
+    testsys::write_file(old_path, "host");
+    for (int i = 0; i < 3; ++i) queue_reply(ok_response());
+    m_scc.Rename(context, nullptr, old_path.c_str(), (folder / "link-to-ro").string().c_str());
+    EXPECT_EQ(fs::perms::none, fs::status(user_file).permissions() & fs::perms::owner_write);
+    EXPECT_EQ("user", testsys::read_file(user_file));
+}
+
 }  // namespace
