@@ -119,6 +119,18 @@ steady() {
   printf '%s\n' "$now"
 }
 health_check() { run "$tools\\nrwregister.exe" check >"$work/check.out"; }
+# An idempotent tool step that a busy Wine may fail to start: run again until it
+# succeeds or a minute has passed, each failed attempt shown with its status and
+# what it printed, so that a retry is never silent.
+shown_until_done() {
+  local deadline=$((SECONDS + 60)) status output
+  until output=$("$@" 2>&1); status=$?; [ $status = 0 ]; do
+    echo "     attempt failed, exit $status: $(printf '%s' "$output" | tr -d '\r' | head -3 | tr '\n' ' ')"
+    [ $SECONDS -lt $deadline ] || return 1
+    sleep 1
+  done
+  printf '%s\n' "$output" | tr -d '\r'
+}
 # Uninstall puts back every registry value as it was before the install (another
 # provider's default included) and leaves the Navigator alone.
 # The registry as before the install; if not, what the unregistration did.
@@ -373,11 +385,11 @@ if [ "$preset" = win64 ]; then
     skip "nrwapis\\nrwregister install --default (nrwapis64\\nrwregister is run instead)"
     zip_tool="$navigator_win\\nrwapis64\\nrwregister.exe"
   fi
-  expect "nrwregister install --default" run "$zip_tool" install --default
+  expect "nrwregister install --default" shown_until_done run "$zip_tool" install --default
   default_in_both_views
   both_hosts_answer "after the ZIP's registration"
   expect "the health check passes" eventually 60 health_check
-  expect "nrwregister uninstall" run "$zip_tool" uninstall
+  expect "nrwregister uninstall" shown_until_done run "$zip_tool" uninstall
   expect "the registry is as before" settles "$before" snapshot
   rm -rf "$navigator"/nrwapis*
 
