@@ -235,11 +235,13 @@ namespace {
 class AppendTurn {
   public:
     explicit AppendTurn(HANDLE file) : m_file(file) {
-        for (int attempt = 0; attempt < kAttempts && !m_held; ++attempt) {
+        const ULONGLONG deadline = GetTickCount64() + kPatienceMs;
+        for (;;) {
             OVERLAPPED at = far_offset();
             m_held = LockFileEx(m_file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1,
                                 0, &at) != 0;
-            if (!m_held) Sleep(1);
+            if (m_held || GetTickCount64() >= deadline) break;
+            Sleep(1);
         }
     }
     ~AppendTurn() {
@@ -250,7 +252,7 @@ class AppendTurn {
     AppendTurn& operator=(const AppendTurn&) = delete;
 
   private:
-    static constexpr int kAttempts = 1000;
+    static constexpr ULONGLONG kPatienceMs = 1000;
     static OVERLAPPED far_offset() {
         OVERLAPPED at{};
         at.OffsetHigh = 0x7FFFFFFF;
