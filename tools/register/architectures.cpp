@@ -62,10 +62,12 @@ bool runs_32bit_programs() {
     const UINT length = GetSystemWow64DirectoryA(folder, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return false;
     // A busy machine now and then fails to start a program: asked three times.
+    // /d: no AutoRun command of the registry runs with our rights.
     std::string error;
     for (int attempt = 0; attempt < 3; ++attempt) {
         if (attempt > 0) Sleep(500);
-        if (run_program(std::string(folder) + "\\cmd.exe", {"/c", "exit", "0"}, error, true) == 0)
+        if (run_program(std::string(folder) + "\\cmd.exe", {"/d", "/c", "exit", "0"}, error,
+                        true) == 0)
             return true;
     }
     return false;

@@ -125,11 +125,26 @@ std::size_t bytes_available(const Handle& handle) {
     return available;
 }
 
+namespace {
+
+// The module that holds this code, known by an address inside it: a host may
+// hold two modules of the library's name, and asking by name may give the other.
+HMODULE own_module() {
+    HMODULE module = nullptr;
+    GetModuleHandleExA(
+        GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+        reinterpret_cast<LPCSTR>(&own_module), &module);
+    return module;
+}
+
+}  // namespace
+
 std::string helper_executable() {
     std::unique_ptr<char[]> path(new (std::nothrow) char[kModulePathCapacity]);
     if (!path) return std::string();
-    const DWORD length = GetModuleFileNameA(GetModuleHandleA(nrw::kClientLibraryFile), path.get(),
-                                            kModulePathCapacity);
+    const HMODULE module = own_module();
+    if (module == nullptr) return std::string();
+    const DWORD length = GetModuleFileNameA(module, path.get(), kModulePathCapacity);
     if (length == 0 || length >= kModulePathCapacity) return std::string();
     const std::string folder = install_folder_from_module_path(std::string(path.get(), length));
     return folder.empty() ? std::string() : folder + nrw::kHelperFile;
