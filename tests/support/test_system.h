@@ -25,6 +25,8 @@ bool wait_until(Condition condition, int seconds = 60) {
     }
     return true;
 }
+// Whether a child started with inheritance on would get the handle (descriptor).
+bool is_inheritable(std::intptr_t handle);
 // An inheritable handle (or descriptor) that no child should be given: a pipe
 // holding the bytes "canary", which a child can recognise by content. Its value.
 std::uintptr_t make_inheritable_canary();

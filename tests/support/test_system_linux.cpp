@@ -51,6 +51,11 @@ void sleep_ms(int milliseconds) {
     ::usleep(static_cast<useconds_t>(milliseconds) * 1000);
 }
 
+bool is_inheritable(std::intptr_t handle) {
+    const int flags = ::fcntl(static_cast<int>(handle), F_GETFD);
+    return flags >= 0 && (flags & FD_CLOEXEC) == 0;
+}
+
 std::uintptr_t make_inheritable_canary() {
     int fds[2];
     if (::pipe(fds) != 0) return 0;

@@ -49,6 +49,12 @@ void sleep_ms(int milliseconds) {
     Sleep(static_cast<DWORD>(milliseconds));
 }
 
+bool is_inheritable(std::intptr_t handle) {
+    DWORD flags = 0;
+    return GetHandleInformation(reinterpret_cast<HANDLE>(handle), &flags) &&
+           (flags & HANDLE_FLAG_INHERIT) != 0;
+}
+
 std::uintptr_t make_inheritable_canary() {
     SECURITY_ATTRIBUTES attributes{};
     attributes.nLength = sizeof(attributes);

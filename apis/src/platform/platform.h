@@ -48,7 +48,8 @@ struct ProcessInfo {
 // service below that can fail, where it happens; 0 for none.
 using ErrorCode = std::uint32_t;
 
-// Both ends are created so that they can be handed to a child process.
+// Both ends are created so that no child process inherits them; spawn_process
+// hands the helper its two for its start alone.
 bool create_pipe(Handle& read_end, Handle& write_end, ErrorCode& error);
 bool make_non_inheritable(const Handle& handle, ErrorCode& error);
 

@@ -75,12 +75,12 @@ void close_raw(Handle::Raw raw) {
 }
 
 bool create_pipe(Handle& read_end, Handle& write_end, ErrorCode& error) {
-    SECURITY_ATTRIBUTES attributes{};
-    attributes.nLength = sizeof(attributes);
-    attributes.bInheritHandle = TRUE;
+    // Not inheritable from birth: another thread of the host that starts a
+    // program with inheritance on would otherwise hand it our pipe ends, and a
+    // helper that died would then never give us the end of its output.
     HANDLE read_raw = nullptr;
     HANDLE write_raw = nullptr;
-    if (!CreatePipe(&read_raw, &write_raw, &attributes, 0)) return failed(error);
+    if (!CreatePipe(&read_raw, &write_raw, nullptr, 0)) return failed(error);
     read_end = own(read_raw);
     write_end = own(write_raw);
     return true;
@@ -170,9 +170,20 @@ bool spawn_process(const std::string& executable, const std::vector<std::string>
 
     std::string line = quoted_command_line(executable, arguments);
     PROCESS_INFORMATION created{};
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, EXTENDED_STARTUPINFO_PRESENT,
-                        nullptr, nullptr, &startup.StartupInfo, &created))
-        return failed(error);
+    // The helper's two ends are inheritable for the start alone. Windows has no
+    // way to close the window completely: a program another thread starts with
+    // inheritance on during this CreateProcess may still get them.
+    for (const HANDLE end : inherited)
+        SetHandleInformation(end, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+    const bool started =
+        CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, EXTENDED_STARTUPINFO_PRESENT,
+                       nullptr, nullptr, &startup.StartupInfo, &created) != 0;
+    const DWORD start_error = GetLastError();
+    for (const HANDLE end : inherited) SetHandleInformation(end, HANDLE_FLAG_INHERIT, 0);
+    if (!started) {
+        error = start_error;
+        return false;
+    }
     info.process = own(created.hProcess);
     info.thread = own(created.hThread);
     info.process_id = static_cast<int>(created.dwProcessId);
