@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <iostream>
+#include <iterator>
 #include <random>
 #include <regex>
 #include <string>
@@ -222,6 +226,89 @@ TEST_F(TraceTest, LongestFolderThatStillTracesAndOneByteMore) {
             {"--gtest_also_run_disabled_tests", "--gtest_filter=TraceTest.DISABLED_TraceOneLine"});
         ASSERT_EQ(0, testsys::wait_program(child));
         EXPECT_EQ(folder_length + file_part <= 255 ? 1u : 0u, trace_files(folder).size());
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// The trace file names of the next few seconds, where a process started now
+// would trace.
+std::vector<std::string> names_of_the_next_seconds(int count) {
+    std::vector<std::string> names;
+    const std::time_t now = std::time(nullptr);
+    for (int second = 0; second < count; ++second) {
+        const std::time_t then = now + second;
+        const std::tm* utc = std::gmtime(&then);
+        char name[32];
+        std::strftime(name, sizeof(name), "nrwapis_log_d%H%M%S.txt", utc);
+        names.push_back(name);
+    }
+    return names;
+}
+
+std::string contents(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// What someone else may have put where the trace will be: each refused, so
+// that the line goes nowhere rather than into what the name leads to.
+TEST_F(TraceTest, ALinkAPipeASecondNameOrAStrangersFileGetsNoLine) {
+    struct Case {
+        const char* kind;
+        std::function<bool(const fs::path& victim, const fs::path& name)> plant;
+    };
+    const std::vector<Case> cases = {
+        {"symbolic link",
+         [](const fs::path& victim, const fs::path& name) {
+             std::error_code failed;
+             fs::create_symlink(victim, name, failed);
+             return !failed;
+         }},
+        {"hard link",
+         [](const fs::path& victim, const fs::path& name) {
+             std::error_code failed;
+             fs::create_hard_link(victim, name, failed);
+             return !failed;
+         }},
+        {"named pipe",
+         [](const fs::path&, const fs::path& name) { return testsys::make_fifo(name.string()); }},
+        {"another user's file",
+         [](const fs::path&, const fs::path& name) {
+             std::ofstream(name) << "theirs\n";
+             return testsys::give_to_another_user(name.string());
+         }},
+    };
+    const std::string victim_text = "setting=1\n";
+    for (const Case& test : cases) {
+        SCOPED_TRACE(test.kind);
+        const fs::path folder = fs::path(m_dir) / "trace";
+        testsys::remove_tree(folder.string());
+        fs::create_directories(folder);
+        const fs::path victim = fs::path(m_dir) / "settings.cfg";
+        std::ofstream(victim, std::ios::binary) << victim_text;
+        std::vector<fs::path> planted;
+        for (const std::string& name : names_of_the_next_seconds(5))
+            if (test.plant(victim, folder / name)) planted.push_back(folder / name);
+        if (planted.empty()) {
+            std::cout << "not shown on this system: " << test.kind << "\n";
+            continue;
+        }
+        // (a pipe is never read: that would wait for a writer)
+        const bool plain = fs::is_regular_file(fs::symlink_status(planted[0]));
+        const std::string planted_before = plain ? contents(planted[0]) : "";
+        testsys::set_env(kVariable, folder.string());
+        const auto child = testsys::start_program(
+            testsys::own_executable(),
+            {"--gtest_also_run_disabled_tests", "--gtest_filter=TraceTest.DISABLED_TraceOneLine"});
+        ASSERT_EQ(0, testsys::wait_program(child));
+        EXPECT_EQ(victim_text, contents(victim));
+        if (plain) {
+            EXPECT_EQ(planted_before, contents(planted[0]));
+        }
+        EXPECT_EQ(planted.size(), trace_files(folder.string()).size());
     }
 }
 

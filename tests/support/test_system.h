@@ -34,6 +34,8 @@ std::uintptr_t make_inheritable_canary();
 void kill_process(int pid);
 // A named pipe (FIFO) at the path, where the system has them in its folders.
 bool make_fifo(const std::string& path);
+// Hands the file to another account; false where this process cannot.
+bool give_to_another_user(const std::string& path);
 // Whether names such as NUL and CON name devices in every folder.
 bool has_device_names();
 

@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -232,9 +233,25 @@ char path_separator() {
     return '/';
 }
 
+// Only a plain file of one name that this user owns takes the trace: never what
+// a link leads to, a second name of someone's file, or a pipe whose reader would
+// get every line (opened without waiting, so an unread FIFO cannot hang the host).
 std::FILE* open_for_appending(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "a");
-    if (file != nullptr) std::setvbuf(file, nullptr, _IONBF, 0);
+    const int descriptor = ::open(
+        path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+    if (descriptor == -1) return nullptr;
+    struct stat status {};
+    const bool own_plain_file = ::fstat(descriptor, &status) == 0 && S_ISREG(status.st_mode) &&
+                                status.st_nlink == 1 && status.st_uid == ::geteuid();
+    const int flags = ::fcntl(descriptor, F_GETFL);
+    std::FILE* file = nullptr;
+    if (own_plain_file && flags != -1 && ::fcntl(descriptor, F_SETFL, flags & ~O_NONBLOCK) == 0)
+        file = ::fdopen(descriptor, "a");
+    if (file == nullptr) {
+        ::close(descriptor);
+        return nullptr;
+    }
+    std::setvbuf(file, nullptr, _IONBF, 0);
     return file;
 }
 

@@ -1,4 +1,5 @@
 // Win32 back end: anonymous pipes and CreateProcessA with an explicit handle list.
+#include <aclapi.h>
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -233,14 +234,60 @@ char path_separator() {
     return '\\';
 }
 
+namespace {
+
+// The token's user, or the owner it gives what it creates (an elevated
+// administrator's files belong to the Administrators group).
+bool owned_by_this_user(PSID owner) {
+    HANDLE token = nullptr;
+    if (owner == nullptr || !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return false;
+    bool own = false;
+    for (const TOKEN_INFORMATION_CLASS kind : {TokenUser, TokenOwner}) {
+        alignas(TOKEN_USER) unsigned char buffer[256];
+        DWORD size = 0;
+        if (!GetTokenInformation(token, kind, buffer, sizeof(buffer), &size)) continue;
+        // Both structures start with the SID's address.
+        own = own || EqualSid(*reinterpret_cast<PSID*>(buffer), owner);
+    }
+    CloseHandle(token);
+    return own;
+}
+
+// A plain disk file with this one name, owned by this user: never what a link
+// leads to, a second name of someone else's file, or a device.
+bool own_plain_file(HANDLE handle) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0 ||
+        info.nNumberOfLinks != 1)
+        return false;
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
+                        nullptr, nullptr, &descriptor) != ERROR_SUCCESS)
+        return false;
+    const bool own = owned_by_this_user(owner);
+    LocalFree(descriptor);
+    return own;
+}
+
+}  // namespace
+
 std::FILE* open_for_appending(const std::string& path) {
     // Append-only access (no FILE_WRITE_DATA): Windows places each write at the
     // end of the file as one piece, also against other processes. Read access
-    // is there for the lock below, which needs read or write access.
-    HANDLE handle = CreateFileA(path.c_str(), FILE_READ_DATA | FILE_APPEND_DATA | SYNCHRONIZE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // is there for the lock below, which needs read or write access. A final
+    // link is opened as itself, and then refused.
+    HANDLE handle =
+        CreateFileA(path.c_str(), FILE_READ_DATA | FILE_APPEND_DATA | READ_CONTROL | SYNCHRONIZE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    if (!own_plain_file(handle)) {
+        CloseHandle(handle);
+        return nullptr;
+    }
     const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_APPEND | _O_TEXT);
     if (descriptor == -1) {
         CloseHandle(handle);
