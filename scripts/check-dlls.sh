@@ -30,6 +30,18 @@ expect_exports() {
     echo "check-dlls: $1 exports $found names matching $2"
   fi
 }
+# The tools carry a manifest that asks to run as invoked: without one Windows
+# redirects a tool's registry writes made without elevation to a private copy,
+# and a registration that went nowhere would report success.
+for tool in "$build/stage/nrwapis/nrwregister.exe" "$build/tools/nrwhost.exe"; do
+  if grep -q 'requestedExecutionLevel level="asInvoker"' "$tool" &&
+     "$objdump" -p "$tool" | grep -q 'Entry: ID: 0x000018'; then
+    echo "check-dlls: $(basename "$tool") has a manifest that runs it as invoked"
+  else
+    echo "check-dlls: $tool has no manifest with requestedExecutionLevel asInvoker" >&2
+    status=1
+  fi
+done
 expect_exports libnrwapis.dll 'nrw_api_[a-z_]+$' 22
 expect_exports libnrwapis.dll '_ZN14NRWAPIS_Tracer' 13
 expect_exports libnrwscc.dll 'Scc[A-Za-z]+$' 39

@@ -125,9 +125,11 @@ class ToolTest : public testsys::HelperEnvironmentTest {
                       fs::copy_options::overwrite_existing);
         const std::vector<std::string> names(std::begin(nrwreg::kSccExportNames),
                                              std::end(nrwreg::kSccExportNames));
-        testsys::write_file((folder / "libnrwscc.dll").string(),
-                            testsys::library(pe::kMachineI386, names));
-        testsys::write_file((folder / "libnrwapis.dll").string(), "a library");
+        testsys::write_file(
+            (folder / "libnrwscc.dll").string(),
+            testsys::library(pe::kMachineI386, names, {{"SccApiVersion", "0x00010003"}}));
+        testsys::write_file((folder / "libnrwapis.dll").string(),
+                            testsys::library(pe::kMachineI386, {"nrw_api_initialize"}));
         set_string(kOurs, "SCCServerName", "Corvane Norrow Navigator", KEY_WOW64_32KEY);
         set_string(kOurs, "SCCServerPath", (folder / "libnrwscc.dll").string(), KEY_WOW64_32KEY);
         set_string(kInstalled, "Corvane Norrow Navigator", kOurs, KEY_WOW64_32KEY);
@@ -213,11 +215,32 @@ TEST_F(ToolTest, ABrokenInstallationIsNeverRegistered) {
     fs::copy_file(stage() / "nrwapis" / "libnrwscc.dll", root / "nrwapis" / "libnrwscc.dll",
                   fs::copy_options::overwrite_existing);
     EXPECT_EQ(2, run(tool, {"install"}));
-    // The system's words come with its error number: "error 126: The specified ...".
-    const std::size_t number = m_output.find("(error 126: ");
-    ASSERT_NE(std::string::npos, number) << m_output;
-    EXPECT_NE(')', m_output.at(number + 12)) << m_output;
+    EXPECT_NE(std::string::npos, m_output.find("libnrwapis.dll is missing")) << m_output;
     EXPECT_EQ(before, snapshot());
+}
+
+// A library under the plug-in's name that someone put there is judged by its
+// files alone: neither install nor check runs any of its code.
+TEST_F(ToolTest, NeitherInstallNorCheckLoadsThePlugIn) {
+    const fs::path root = fs::path(m_dir) / "decoy";
+    fs::create_directories(root / "nrwapis");
+    fs::copy_file(stage() / "nrwnavigator.exe", root / "nrwnavigator.exe");
+    for (const char* file : {"nrwregister.exe", "libnrwapis.dll"})
+        fs::copy_file(stage() / "nrwapis" / file, root / "nrwapis" / file);
+    const fs::path plugin = root / "nrwapis" / "libnrwscc.dll";
+    fs::copy_file(NRW_DECOY_PLUGIN, plugin);
+    const std::string tool = (root / "nrwapis" / "nrwregister.exe").string();
+    const fs::path marker = plugin.string() + ".loaded";
+    EXPECT_EQ(0, run(tool, {"install", "--here-only"})) << m_output;
+    run(tool, {"check"});
+    EXPECT_NE(std::string::npos, m_output.find("serves API version 1.3")) << m_output;
+    EXPECT_FALSE(fs::exists(marker));
+    EXPECT_EQ(0, run(tool, {"uninstall"})) << m_output;
+    // The mark works: a load leaves it.
+    const HMODULE loaded = LoadLibraryA(plugin.string().c_str());
+    ASSERT_NE(nullptr, loaded);
+    FreeLibrary(loaded);
+    EXPECT_TRUE(fs::exists(marker));
 }
 
 // The health check's fix for a registration in the wrong view removes that view's

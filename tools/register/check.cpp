@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "architectures.h"
+#include "installation.h"
 #include "pe_image.h"
-#include "plugin_loader.h"
 #include "provider_keys.h"
 #include "registry.h"
 #include "scc_export_names.h"
@@ -40,8 +40,6 @@ class Findings {
     int m_problems = 0;
 };
 
-const std::uint16_t kOwnMachine = view_of(kOwnBits).machine;
-
 // What every finding is decided on: the facts of this Windows and the
 // registration tools a fix can name.
 struct Context {
@@ -59,30 +57,33 @@ std::string folder_of(const std::string& path) {
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
+// Read, never loaded: the check runs no code of the files it looks at.
 void check_exports(Findings& out, const std::string& plugin, const pe::Image& image) {
-    std::vector<std::string> missing;
-    if (image.machine == kOwnMachine) {
-        // The same architecture as this tool: load it as an IDE would.
-        host::SccExports exports;
-        std::string why;
-        if (!host::load_provider(plugin, host::LoadStyle::plain, exports, why, missing)) {
-            out.problem("the plug-in " + plugin + " does not load: " + why,
-                        "reinstall the product (msiexec /i PACKAGE REINSTALL=ALL "
-                        "REINSTALLMODE=omus, or unzip the package again)");
-            return;
-        }
-    } else {
-        for (const char* name : kSccExportNames)
-            if (std::find(image.exports.begin(), image.exports.end(), name) == image.exports.end())
-                missing.push_back(name);
+    const std::string why = plugin_problem(image);
+    if (why.empty())
+        out.ok("the plug-in has all " + std::to_string(std::size(kSccExportNames)) +
+               " exports and serves API version 1.3");
+    else
+        out.problem("the plug-in " + plugin + ": " + why,
+                    "it is not this product's plug-in or is damaged: reinstall the product "
+                    "(msiexec /i PACKAGE REINSTALL=ALL REINSTALLMODE=omus, or unzip the package "
+                    "again)");
+}
+
+void check_client_library(Findings& out, const std::string& folder, std::uint16_t machine) {
+    const std::string client = folder + "\\" + kClientFile;
+    if (!file_exists(client)) {
+        out.problem(std::string(kClientFile) + " is missing from " + folder,
+                    "reinstall the product: the plug-in cannot work without it");
+        return;
     }
-    if (missing.empty()) {
-        out.ok("the plug-in has all " + std::to_string(std::size(kSccExportNames)) + " exports");
-    } else {
-        out.problem("the plug-in " + plugin + " lacks " + std::to_string(missing.size()) +
-                        " exports (" + missing.front() + ", ...)",
-                    "it is not this product's plug-in or is damaged: reinstall the product");
-    }
+    pe::Image image;
+    const std::string why =
+        client_problem(pe::read_image_file(client, image) ? &image : nullptr, client, machine);
+    if (why.empty())
+        out.ok(std::string(kClientFile) + " is beside the plug-in");
+    else
+        out.problem("the plug-in's " + why.substr(4), "reinstall the product");
 }
 
 void check_plugin_file(Findings& out, const Context& context, const View& view,
@@ -107,11 +108,7 @@ void check_plugin_file(Findings& out, const Context& context, const View& view,
     }
     check_exports(out, plugin, image);
     const std::string folder = folder_of(plugin);
-    if (file_exists(folder + "\\" + kClientFile))
-        out.ok(std::string(kClientFile) + " is beside the plug-in");
-    else
-        out.problem(std::string(kClientFile) + " is missing from " + folder,
-                    "reinstall the product: the plug-in cannot work without it");
+    check_client_library(out, folder, view.machine);
     const std::string helper = folder_of(folder) + "\\" + kHelperFile;
     if (file_exists(helper))
         out.ok(helper + " is one folder up");

@@ -13,6 +13,7 @@
 
 #include "architectures.h"
 #include "check.h"
+#include "installation.h"
 #include "plugin_loader.h"
 #include "provider_keys.h"
 #include "registry.h"
@@ -54,27 +55,12 @@ std::string plugin_path() {
     return installation_folder() + "\\" + kPluginFile;
 }
 
-// A broken installation is never registered: the plug-in must load with the whole
-// interface and the right version, and the client library beside it must load.
+// A broken installation is never registered. It is judged by reading its files,
+// never by loading them: no code of a file someone may have put there runs
+// with the rights of whoever registers.
 bool check_installation(const std::string& plugin, std::string& why) {
-    host::SccExports exports;
-    std::vector<std::string> missing;
-    if (!host::load_provider(plugin, host::LoadStyle::plain, exports, why, missing)) {
-        if (!missing.empty())
-            why += " (" + missing.front() + " and " + std::to_string(missing.size() - 1) + " more)";
-        return false;
-    }
-    if (exports.GetVersion() != kApiVersion) {
-        why = "it reports an API version other than 1.3";
-        return false;
-    }
-    const std::string client = plugin.substr(0, plugin.find_last_of('\\')) + "\\" + kClientFile;
-    void* library = host::open_library(client, host::LoadStyle::plain, why);
-    if (library == nullptr || host::find_symbol(library, "nrw_api_initialize") == nullptr) {
-        why = "its client library " + client + " does not load (" + why + ")";
-        return false;
-    }
-    return true;
+    why = installation_problem(plugin, view_of(kOwnBits).machine);
+    return why.empty();
 }
 
 std::string describe(LONG status) {

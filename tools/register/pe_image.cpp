@@ -66,6 +66,84 @@ bool read_exports(const Reader& in, const std::vector<Section>& sections, std::u
     return true;
 }
 
+constexpr std::uint32_t kVersionResource = 16;
+constexpr std::uint32_t kSubdirectory = 0x80000000;
+constexpr int kDeepestBlock = 8;
+
+// The offset (from the start of the resources) that an entry of the directory
+// at `directory` leads to: the one with that type, or the first one.
+bool resource_entry(const Reader& in, std::size_t resources, std::uint32_t directory,
+                    const std::uint32_t* type, std::uint32_t& target) {
+    std::uint16_t named = 0, numbered = 0;
+    const std::size_t at = resources + directory;
+    if (!in.u16(at + 12, named) || !in.u16(at + 14, numbered)) return false;
+    for (std::size_t i = 0; i < std::size_t(named) + numbered; ++i) {
+        std::uint32_t name = 0;
+        if (!in.u32(at + 16 + 8 * i, name) || !in.u32(at + 20 + 8 * i, target)) return false;
+        if (type == nullptr || name == *type) return true;
+    }
+    return false;
+}
+
+std::size_t aligned(std::size_t offset) {
+    return (offset + 3) & ~std::size_t(3);
+}
+
+// A UTF-16 text of at most `limit` characters ending at a zero; where it ends.
+std::size_t read_text16(const Reader& in, std::size_t at, std::size_t limit, std::string& text) {
+    for (std::uint16_t c = 0; limit-- > 0 && in.u16(at, c); at += 2) {
+        if (c == 0) return at + 2;
+        text += c < 0x80 ? static_cast<char>(c) : '?';
+    }
+    return kNowhere;
+}
+
+// One block of the version resource (key, value, children), its string values
+// recorded by key.
+void read_version_block(const Reader& in, std::size_t at, std::size_t end, int depth,
+                        std::map<std::string, std::string>& strings) {
+    std::uint16_t length = 0, value_length = 0, type = 0;
+    if (depth > kDeepestBlock || !in.u16(at, length) || !in.u16(at + 2, value_length) ||
+        !in.u16(at + 4, type) || length < 6 || end - at < length)
+        return;
+    const std::size_t block_end = at + length;
+    std::string key;
+    std::size_t next = read_text16(in, at + 6, (block_end - at - 6) / 2, key);
+    if (next == kNowhere) return;
+    next = aligned(next);
+    if (type == 1 && value_length > 0) {
+        std::string value;
+        if (read_text16(in, next, value_length, value) != kNowhere) strings[key] = value;
+        next += 2 * std::size_t(value_length);
+    } else {
+        next += value_length;
+    }
+    for (next = aligned(next); next + 6 <= block_end;) {
+        std::uint16_t child = 0;
+        if (!in.u16(next, child) || child < 6) return;
+        read_version_block(in, next, block_end, depth + 1, strings);
+        next = aligned(next + child);
+    }
+}
+
+// The version resource: its type's directory, then the first name and the
+// first language under it.
+void read_version(const Reader& in, const std::vector<Section>& sections, std::uint32_t rva,
+                  std::map<std::string, std::string>& strings) {
+    const std::size_t resources = file_offset(sections, rva);
+    std::uint32_t names = 0, languages = 0, leaf = 0, data_rva = 0, size = 0;
+    if (resources == kNowhere || !resource_entry(in, resources, 0, &kVersionResource, names) ||
+        !(names & kSubdirectory) ||
+        !resource_entry(in, resources, names & ~kSubdirectory, nullptr, languages) ||
+        !(languages & kSubdirectory) ||
+        !resource_entry(in, resources, languages & ~kSubdirectory, nullptr, leaf) ||
+        (leaf & kSubdirectory) || !in.u32(resources + leaf, data_rva) ||
+        !in.u32(resources + leaf + 4, size))
+        return;
+    const std::size_t data = file_offset(sections, data_rva);
+    if (data != kNowhere) read_version_block(in, data, data + size, 0, strings);
+}
+
 }  // namespace
 
 bool read_image(const std::string& bytes, Image& image) {
@@ -83,8 +161,8 @@ bool read_image(const std::string& bytes, Image& image) {
     if (!in.u16(optional, magic)) return false;
     // The data directories start later in the 64-bit optional header.
     const std::size_t directories = optional + (magic == 0x20b ? 112 : 96);
-    std::uint32_t export_rva = 0;
-    if (!in.u32(directories, export_rva)) return false;
+    std::uint32_t export_rva = 0, resource_rva = 0;
+    if (!in.u32(directories, export_rva) || !in.u32(directories + 16, resource_rva)) return false;
     std::vector<Section> sections;
     const std::size_t table = optional + optional_size;
     for (std::uint16_t i = 0; i < sections_count; ++i) {
@@ -97,6 +175,8 @@ bool read_image(const std::string& bytes, Image& image) {
         sections.push_back(s);
     }
     image.exports.clear();
+    image.version_strings.clear();
+    if (resource_rva != 0) read_version(in, sections, resource_rva, image.version_strings);
     return export_rva == 0 || read_exports(in, sections, export_rva, image.exports);
 }
 

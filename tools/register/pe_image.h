@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,9 @@ constexpr std::uint16_t kMachineAmd64 = 0x8664;
 struct Image {
     std::uint16_t machine = 0;
     std::vector<std::string> exports;
+    // The string values of the version resource by name (FileVersion, ...);
+    // characters outside ASCII read as '?'.
+    std::map<std::string, std::string> version_strings;
 };
 
 // False when the bytes are not a Windows program file this reader understands.
