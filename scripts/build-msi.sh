@@ -83,7 +83,11 @@ for step in 1510:UnregisterProvider 1511:UnregisterProviderAgain; do
   msibuild "$msi" -q "INSERT INTO \`CustomAction\` (\`Action\`, \`Type\`, \`Source\`, \`Target\`) VALUES ('${step#*:}', 3138, 'RegisterToolInPackage', 'uninstall')"
   msibuild "$msi" -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Condition\`, \`Sequence\`) VALUES ('${step#*:}', 'REMOVE ~= \"ALL\"', ${step%%:*})"
 done
-# Properties an administrator passes that must reach the installing service.
+# The properties that cross from the user's side to the installing service: the
+# two a first install is given, and what the upgrade search finds. Nothing else a
+# user without administrator rights puts on a repair's command line reaches the
+# part that runs as the system.
+secure_properties='NAVIGATORDIR;DEFAULTPROVIDER;X86BRIDGE;WIX_UPGRADE_DETECTED;WIX_DOWNGRADE_DETECTED'
 msibuild "$msi" -q "DELETE FROM \`Property\` WHERE \`Property\` = 'SecureCustomProperties'"
-msibuild "$msi" -q "INSERT INTO \`Property\` (\`Property\`, \`Value\`) VALUES ('SecureCustomProperties', 'NAVIGATORDIR;DEFAULTPROVIDER;NAVIGATOREXE;REMEMBEREDNAVDIR;REMEMBEREDNAVDIR32;CURRENTDEFAULT;CURRENTDEFAULT32;X86BRIDGE;WIX_UPGRADE_DETECTED;WIX_DOWNGRADE_DETECTED')"
+msibuild "$msi" -q "INSERT INTO \`Property\` (\`Property\`, \`Value\`) VALUES ('SecureCustomProperties', '$secure_properties')"
 echo "build-msi: $msi"

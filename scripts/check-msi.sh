@@ -60,12 +60,45 @@ else
   rows LaunchCondition | grep -q $'^Installed OR NOT VersionNT64\tThis package is for 32-bit Windows. On 64-bit Windows install nrw-bridge-[0-9.]*-x64.msi' ||
     fail "no refusal on 64-bit Windows that names the x64 package"
 fi
-for action in RegisterProvider RegisterDefaultProvider; do
-  rows CustomAction | grep -q "^$action	3073	SetupActions	RunRegisterTool" ||
-    fail "$action does not run the registration through the package's actions, deferred, elevated"
+# What runs with the installer's rights (deferred, 1024, and not impersonated,
+# 2048) comes from the package itself: a DLL (1) or program (2) of the Binary
+# table. Never a file installed into NAVIGATORDIR (17, 18), a program given by
+# a folder (34) or a property (50), nor, for the package's own actions, a file
+# named in their data. Prints each such action; the rule is also shown to catch
+# a package that runs its installed tool.
+elevated_installed_code() {
+  local msi="$1"
+  msiinfo export "$msi" CustomAction | tail -n +4 | tr -d '\r' | awk -F'\t' '
+    { type[$1] = $2; source[$1] = $3; target[$1] = $4 }
+    END {
+      for (a in type) {
+        t = type[a] + 0
+        if (int(t / 1024) % 2 == 0 || int(t / 2048) % 2 == 0) continue
+        kind = t % 64
+        if (kind != 1 && kind != 2) print a " runs " source[a] " (type " t ")"
+        for (b in type)
+          if (type[b] % 64 == 51 && source[b] == a && target[b] ~ /\[[#!]/)
+            print a " is given the installed file " target[b] " by " b
+      }
+    }'
+}
+found=$(elevated_installed_code "$msi")
+[ -z "$found" ] || fail "the installer runs installed code as the system: $found"
+tampered="$msi.tampered.msi"
+for change in \
+  "UPDATE \`CustomAction\` SET \`Type\` = 3090, \`Source\` = '$register', \`Target\` = 'install' WHERE \`Action\` = 'RegisterProvider'" \
+  "UPDATE \`CustomAction\` SET \`Target\` = '\"[#$register]\" install' WHERE \`Action\` = 'SetRegisterProvider'"; do
+  cp "$msi" "$tampered"
+  msibuild "$tampered" -q "$change"
+  [ -n "$(elevated_installed_code "$tampered")" ] || fail "the rule misses a package changed by: $change"
 done
-rows CustomAction | grep -qF "SetRegisterProvider	2099	RegisterProvider	\"[#$register]\" install	" ||
-  fail "RegisterProvider is not given the installed $register"
+rm -f "$tampered"
+for entry in RegisterProvider:RegisterBridge RegisterDefaultProvider:RegisterBridgeAsDefault; do
+  rows CustomAction | grep -q "^${entry%%:*}	3073	SetupActions	${entry#*:}" ||
+    fail "${entry%%:*} does not run the package's registration, deferred, elevated"
+  rows CustomAction | grep -qF "Set${entry%%:*}	2099	${entry%%:*}	[NAVIGATORDIR]	" ||
+    fail "${entry%%:*} is not given the Navigator's folder"
+done
 rows CustomAction | grep -q $'^CheckNavigatorDir\t2049\tSetupActions\tCheckNavigatorDir' ||
   fail "NAVIGATORDIR is not checked before anything is written"
 for action in UnregisterProvider UnregisterProviderAgain; do
@@ -81,5 +114,20 @@ objdump_format=$(x86_64-w64-mingw32-objdump -f "$msi.tool" | sed -n 's/.*file fo
 rm -f "$msi.tool"
 [ "$objdump_format" = $binary_format ] || fail "the unregistering tool is $objdump_format, not $binary_format"
 rows InstallExecuteSequence | grep -q 'DEFAULTPROVIDER = "1"' || fail "DEFAULTPROVIDER is not tested for 1"
+# Only what a first install is given and what the upgrade search finds crosses
+# from a user's command line to the part that runs as the system; the searches'
+# own results are dropped before they run, and a repair ignores DEFAULTPROVIDER.
+secure=$(rows Property | awk -F'\t' '$1 == "SecureCustomProperties" {print $2}')
+[ "$secure" = 'NAVIGATORDIR;DEFAULTPROVIDER;X86BRIDGE;WIX_UPGRADE_DETECTED;WIX_DOWNGRADE_DETECTED' ] ||
+  fail "SecureCustomProperties is '$secure'"
+for sequence in InstallUISequence InstallExecuteSequence; do
+  for found in CURRENTDEFAULT CURRENTDEFAULT32 REMEMBEREDNAVDIR REMEMBEREDNAVDIR32 NAVIGATOREXE; do
+    action=$(rows CustomAction | awk -F'\t' -v p=$found '$2 % 64 == 51 && $3 == p && $4 == "[NRWNOTHING]" {print $1}')
+    [ -n "$action" ] && rows $sequence | awk -F'\t' -v a="$action" '$1 == a && $3 < 50 {f=1} END {exit !f}' ||
+      fail "$sequence does not drop a given $found before the searches"
+  done
+done
+rows InstallExecuteSequence | grep -q $'^IgnoreDefaultProviderInMaintenance\tInstalled\t115$' ||
+  fail "a repair does not ignore DEFAULTPROVIDER"
 [ $status -eq 0 ] && echo "check-msi: $msi has the product's tables for $platform"
 exit $status

@@ -213,6 +213,24 @@ expect "listed as a provider" settles "$ours" \
 expect "the other default stays" settles 'SOFTWARE\OtherVendor\Other' default_provider
 expect "installed programs list version $version" settles "$version" installed_version
 expect "the health check passes" eventually 60 health_check
+# A repair, which a user without administrator rights may start, takes no
+# default provider from its command line, nor a search result.
+installed=$(steady snapshot)
+expect "a repair given DEFAULTPROVIDER=1 and CURRENTDEFAULT*" test "$(msi /i "$(win "$current")" \
+  REINSTALL=ALL REINSTALLMODE=omus DEFAULTPROVIDER=1 'CURRENTDEFAULT=SOFTWARE\Corvane\NorrowNavigator' \
+  'CURRENTDEFAULT32=SOFTWARE\Corvane\NorrowNavigator')" = 0
+expect "the other default stays, the registry is as installed" settles "$installed" snapshot
+# A stranger's library put in the plug-in's place, of the same version, which
+# marks every load of it: the repair's registration reads it and runs none of it.
+plugin_folder=nrwapis
+[ "$preset" = win64 ] && plugin_folder=nrwapis64
+cp "$build/tests/decoy/libnrwscc.dll" "$navigator/$plugin_folder/libnrwscc.dll"
+expect "a repair with a stranger's plug-in in place" \
+  test "$(msi /i "$(win "$current")" REINSTALL=ALL REINSTALLMODE=omus)" = 0
+expect "the stranger's plug-in was never loaded" test ! -e "$navigator/$plugin_folder/libnrwscc.dll.loaded"
+cmp -s "$build/tests/decoy/libnrwscc.dll" "$navigator/$plugin_folder/libnrwscc.dll" &&
+  echo "     (the repair kept it, as a file of the same version)" ||
+  echo "     (the repair replaced it before the registration read it)"
 uninstall_leaves_all_as_before
 
 echo "== install as the default, use, repair, install again"
@@ -238,7 +256,15 @@ uninstall_leaves_all_as_before
 
 echo "== another folder while installed is refused"
 before=$(steady snapshot)
-expect "install" test "$(msi /i "$(win "$current")" "NAVIGATORDIR=$navigator_win")" = 0
+# Wine gives every folder the same permissions, open to no one but the prefix's
+# own account: the refusal itself is decided on built permissions (tool_tests).
+expect "install with ALLOWOPENFOLDER=1" test "$(msi /i "$(win "$current")" "NAVIGATORDIR=$navigator_win" \
+  ALLOWOPENFOLDER=1 /l*v "$(win "$work/allow.log")")" = 0
+expect "the log records the administrator's choice" in_log "$work/allow.log" \
+  'ALLOWOPENFOLDER=1 is set; no folder of the bridge is open to users who are not administrators'
+expect "the log names the registration's own code" in_log "$work/allow.log" \
+  'registered Corvane Norrow Navigator in the'
+
 installed=$(steady snapshot)
 other_navigator="$prefix/drive_c/Other Navigator"
 mkdir -p "$other_navigator"

@@ -243,6 +243,22 @@ TEST_F(ToolTest, NeitherInstallNorCheckLoadsThePlugIn) {
     EXPECT_TRUE(fs::exists(marker));
 }
 
+// An unzipped copy is held to the installer's rule: a folder whose longest
+// installed path would pass the ANSI path limit is refused, nothing written.
+TEST_F(ToolTest, AnUnzippedCopyInATooLongFolderIsRefused) {
+    const auto before = snapshot();
+    std::string navigator = m_dir + "\\";
+    navigator += std::string(233 - navigator.size(), 'n') + "\\";
+    ASSERT_EQ(234u, navigator.size());
+    fs::create_directories(navigator + "nrwapis");
+    fs::copy_file(stage() / "nrwnavigator.exe", navigator + "nrwnavigator.exe");
+    for (const char* file : {"nrwregister.exe", "libnrwapis.dll", "libnrwscc.dll"})
+        fs::copy_file(stage() / "nrwapis" / file, navigator + "nrwapis\\" + file);
+    EXPECT_EQ(2, run(navigator + "nrwapis\\nrwregister.exe", {"install"}));
+    EXPECT_NE(std::string::npos, m_output.find("would be 262 characters long")) << m_output;
+    EXPECT_EQ(before, snapshot());
+}
+
 // The health check's fix for a registration in the wrong view removes that view's
 // registration and nothing else; on a Windows with one view, naming the view it
 // lacks changes nothing.

@@ -55,6 +55,15 @@ LONG remove_value(const std::string& key, const std::string& name) {
     return RegDeleteValueA(opened.get(), name.c_str());
 }
 
+// Undoing happens in the view the change was made in, whichever is in use then.
+template <class Change>
+void in_view(REGSAM view, Change change) {
+    const REGSAM was = working_view();
+    use_view(view);
+    change();
+    use_view(was);
+}
+
 std::string parent_of(const std::string& key) {
     const std::size_t slash = key.find_last_of('\\');
     return slash == std::string::npos ? std::string() : key.substr(0, slash);
@@ -120,10 +129,13 @@ Journal::~Journal() {
 
 LONG Journal::remember_value(const std::string& key, const std::string& name) {
     const auto before = read_raw(key, name);
+    const REGSAM view = working_view();
     if (before)
-        m_undo.push_back([key, name, value = *before] { write_raw(key, name, value); });
+        m_undo.push_back([key, name, value = *before, view] {
+            in_view(view, [&] { write_raw(key, name, value); });
+        });
     else
-        m_undo.push_back([key, name] { remove_value(key, name); });
+        m_undo.push_back([key, name, view] { in_view(view, [&] { remove_value(key, name); }); });
     return ERROR_SUCCESS;
 }
 
@@ -140,7 +152,9 @@ LONG Journal::set_raw(const std::string& key, const std::string& name, const Raw
     for (std::string k = key; !k.empty() && !key_exists(k); k = parent_of(k)) made.push_back(k);
     // Undone in reverse: the deepest key goes first.
     for (auto k = made.rbegin(); k != made.rend(); ++k)
-        m_undo.push_back([this, path = *k] { delete_key_if_empty(path); });
+        m_undo.push_back([this, path = *k, view = working_view()] {
+            in_view(view, [&] { delete_key_if_empty(path); });
+        });
     remember_value(key, name);
     return write_raw(key, name, value);
 }

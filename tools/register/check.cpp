@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "architectures.h"
+#include "folder_access.h"
 #include "installation.h"
 #include "pe_image.h"
 #include "provider_keys.h"
@@ -171,6 +172,17 @@ void check_unregistered(Findings& out, const Context& context, const View& view)
     report(out, unregistered_view(context.facts, view.bits, other_registered, context.tools));
 }
 
+// A folder of the plug-in, or the Navigator's, open to users who are not
+// administrators lets any of them put code into every user's IDE.
+void check_folder_access(Findings& out, const std::string& folder) {
+    const FolderAccess access = folder_access(folder);
+    if (!access.named.empty()) out.note(folder + " can also be written by " + listed(access.named));
+    if (!access.open_to.empty())
+        out.problem(folder + " can be written by users who are not administrators (" +
+                        listed(access.open_to) + "), so any of them can replace what IDEs load",
+                    open_folder_fix(folder, access));
+}
+
 void check_view(Findings& out, const Context& context, const View& view) {
     if (!reg::key_exists(kProviderKey, view.flag)) {
         check_unregistered(out, context, view);
@@ -183,6 +195,10 @@ void check_view(Findings& out, const Context& context, const View& view) {
     } else {
         out.ok(std::string("registered, ") + kServerPath + " " + *plugin);
         check_plugin_file(out, context, view, *plugin);
+        if (file_exists(*plugin)) {
+            check_folder_access(out, folder_of(*plugin));
+            check_folder_access(out, folder_of(folder_of(*plugin)));
+        }
     }
     check_listing(out, view);
 }

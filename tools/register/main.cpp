@@ -13,16 +13,15 @@
 
 #include "architectures.h"
 #include "check.h"
-#include "installation.h"
+#include "folder_access.h"
 #include "plugin_loader.h"
 #include "provider_keys.h"
+#include "registration.h"
 #include "registry.h"
 
 using namespace nrwreg;
 
 namespace {
-
-enum Exit { kDone = 0, kUsage = 1, kBrokenInstallation = 2, kRegistryFailed = 3 };
 
 const char kUsageText[] =
     "usage: nrwregister COMMAND\n"
@@ -55,14 +54,6 @@ std::string plugin_path() {
     return installation_folder() + "\\" + kPluginFile;
 }
 
-// A broken installation is never registered. It is judged by reading its files,
-// never by loading them: no code of a file someone may have put there runs
-// with the rights of whoever registers.
-bool check_installation(const std::string& plugin, std::string& why) {
-    why = installation_problem(plugin, view_of(kOwnBits).machine);
-    return why.empty();
-}
-
 std::string describe(LONG status) {
     if (status == ERROR_ACCESS_DENIED) return "access denied (run it as administrator)";
     return host::system_error_text(static_cast<unsigned long>(status));
@@ -74,90 +65,29 @@ int registry_failed(const char* command, LONG status) {
     return kRegistryFailed;
 }
 
-// The plug-in starts the navigator from the folder above its own.
-bool navigator_beside(std::string& navigator) {
-    const std::string folder = installation_folder();
-    navigator = folder.substr(0, folder.find_last_of('\\')) + "\\" + kHelperFile;
-    const DWORD attributes = GetFileAttributesA(navigator.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+// An unzipped copy is held to the installer's rules for the Navigator's folder.
+std::string navigator_folder_problem() {
+    std::wstring path(32768, L'\0');
+    path.resize(GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size())));
+    for (int up = 0; up < 2 && path.find_last_of(L'\\') != std::wstring::npos; ++up)
+        path.erase(path.find_last_of(L'\\'));
+    const std::wstring why = nrwreg::navigator_folder_problem(path + L"\\");
+    // The words are ASCII but for the folder, whose characters are the point.
+    std::string narrow;
+    for (const wchar_t c : why) narrow += c < 0x80 ? static_cast<char>(c) : '?';
+    return narrow;
 }
 
-// On 64-bit Windows IDEs of the other architecture read the other registry view:
-// the plug-in of that architecture beside ours is registered there by its own
-// tool, which can load it. Where there is none, or 32-bit programs cannot run at
-// all, only our own view is registered, and we say so.
-int install_other_architecture(bool make_default, bool force) {
-    if (!two_registry_views()) return kDone;
-    const int other_bits = kOwnBits == 64 ? 32 : 64;
-    const std::string tool = other_architecture_tool(installation_folder());
-    if (tool.empty()) {
-        std::printf("note: %s holds no %d-bit copy, so %d-bit IDEs will not list the provider\n",
-                    folder_for(other_bits, installation_folder()).c_str(), other_bits, other_bits);
-        return kDone;
-    }
-    if (!registers_other_view(this_windows())) {
-        std::printf(
-            "note: this Windows runs no 32-bit programs: the 32-bit plug-in is left "
-            "unregistered, as no 32-bit IDE can run here\n");
-        return kDone;
-    }
-    std::vector<std::string> args = {"install", "--here-only"};
-    if (make_default) args.push_back("--default");
-    if (force) args.push_back("--force");
-    std::string error;
-    const int status = run_program(tool, args, error);
-    if (status < 0)
-        std::fprintf(stderr, "nrwregister install: cannot start %s: %s; nothing was changed\n",
-                     tool.c_str(), error.c_str());
-    return status < 0 ? kBrokenInstallation : status;
-}
-
-int install(bool make_default, bool force, bool here_only) {
-    const std::string plugin = plugin_path();
-    std::string why;
-    if (!check_installation(plugin, why)) {
-        std::fprintf(stderr, "nrwregister install: %s is not a usable plug-in: %s\n",
-                     plugin.c_str(), why.c_str());
+int run_install(bool make_default, bool force, bool here_only) {
+    if (const std::string why = navigator_folder_problem(); !why.empty()) {
+        std::fprintf(stderr, "nrwregister install: %s; nothing was changed\n", why.c_str());
         return kBrokenInstallation;
     }
-    std::string navigator;
-    if (!navigator_beside(navigator) && !force) {
-        std::fprintf(stderr,
-                     "nrwregister install: %s is missing, and the plug-in starts the navigator "
-                     "from there; put the nrwapis folder into the Norrow Navigator folder, or give "
-                     "--force to register it all the same\n",
-                     navigator.c_str());
-        return kBrokenInstallation;
-    }
-    reg::Journal journal;
-    LONG status = journal.set_string(kProviderKey, "SCCServerName", kProviderName);
-    if (status == ERROR_SUCCESS) status = journal.set_string(kProviderKey, kServerPath, plugin);
-    // Another product's entry under our display name is kept to be put back,
-    // whatever its type and bytes.
-    const auto listed = reg::read_raw(kInstalledKey, kProviderName);
-    const bool ours_listed =
-        reg::read_string(kInstalledKey, kProviderName).value_or("") == kProviderKey;
-    if (status == ERROR_SUCCESS && listed && !ours_listed)
-        status = journal.set_raw(kProviderKey, kPreviousListing, *listed);
-    if (status == ERROR_SUCCESS)
-        status = journal.set_string(kInstalledKey, kProviderName, kProviderKey);
-    const auto current = reg::read_string(kSccKey, kDefault);
-    if (status == ERROR_SUCCESS && make_default && current.value_or("") != kProviderKey) {
-        status = journal.set_string(kProviderKey, kPreviousDefault, current.value_or(""));
-        if (status == ERROR_SUCCESS) status = journal.set_string(kSccKey, kDefault, kProviderKey);
-    }
-    if (status != ERROR_SUCCESS) return registry_failed("install", status);
-    // Both views or neither: when the other architecture fails, the journal puts
-    // our view back as it was.
-    if (!here_only) {
-        const int other = install_other_architecture(make_default, force);
-        if (other != kDone) return other;
-    }
-    journal.commit();
-    std::printf("registered %s in the %s: %s%s\n", kProviderName, view_of(kOwnBits).name().c_str(),
-                plugin.c_str(),
-                make_default || current.value_or("") == kProviderKey ? " (default)" : "");
-    return kDone;
+    Said said;
+    const int status = install({installation_folder(), make_default, force, here_only}, said);
+    std::fputs(said.out.c_str(), stdout);
+    std::fputs(said.err.c_str(), stderr);
+    return status;
 }
 
 int uninstall_view(const View& view) {
@@ -240,7 +170,7 @@ int main(int argc, char** argv) {
             known = known &&
                     (args[i] == "--default" || args[i] == "--force" || args[i] == "--here-only");
         }
-        if (known) return install(make_default, force, here_only);
+        if (known) return run_install(make_default, force, here_only);
     }
     if (args.size() == 1 && args[0] == "uninstall") return uninstall(std::nullopt);
     if (args.size() == 3 && args[0] == "uninstall" && args[1] == "--view" &&

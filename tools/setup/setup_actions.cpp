@@ -9,14 +9,12 @@
 
 #include <string>
 
+#include "architectures.h"
+#include "folder_access.h"
 #include "nrw_identity.h"
+#include "registration.h"
 
 namespace {
-
-// The Navigator's folder names every installed path. Hosts load the plug-in, and
-// the plug-in its client library, through the ANSI functions, whose paths end at
-// MAX_PATH including the final zero; the longest file name sets the limit for all.
-constexpr const wchar_t* kLongestPart = L"nrwapis\\nrw-bridge-guide.txt";
 
 std::wstring property(MSIHANDLE install, const wchar_t* name) {
     DWORD size = 0;
@@ -42,42 +40,20 @@ UINT refuse(MSIHANDLE install, const std::wstring& text) {
     return ERROR_INSTALL_FAILURE;
 }
 
+std::string ansi(const std::wstring& text) {
+    const int length = WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()),
+                                           nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<std::size_t>(length), '\0');
+    if (length > 0)
+        WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), &narrow[0],
+                            length, nullptr, nullptr);
+    return narrow;
+}
+
 std::wstring widen(const std::string& text) {
     std::wstring wide;
     for (const char c : text) wide += static_cast<wchar_t>(static_cast<unsigned char>(c));
     return wide;
-}
-
-// Runs a command line and gives back its exit code and everything it printed.
-bool run_and_capture(std::wstring command_line, DWORD& exit_code, std::string& output) {
-    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    HANDLE read_end = nullptr, write_end = nullptr;
-    if (!CreatePipe(&read_end, &write_end, &inheritable, 0)) return false;
-    SetHandleInformation(read_end, HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = write_end;
-    startup.hStdError = write_end;
-    PROCESS_INFORMATION process{};
-    const BOOL started = CreateProcessW(nullptr, &command_line[0], nullptr, nullptr, TRUE,
-                                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
-    CloseHandle(write_end);
-    if (!started) {
-        CloseHandle(read_end);
-        return false;
-    }
-    char chunk[4096];
-    DWORD got = 0;
-    while (ReadFile(read_end, chunk, sizeof(chunk), &got, nullptr) && got > 0)
-        output.append(chunk, got);
-    CloseHandle(read_end);
-    WaitForSingleObject(process.hProcess, INFINITE);
-    GetExitCodeProcess(process.hProcess, &exit_code);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    return true;
 }
 
 }  // namespace
@@ -92,6 +68,49 @@ bool same_folder(const std::wstring& first, const std::wstring& second) {
                                 static_cast<int>(second.size()), TRUE) == CSTR_EQUAL;
 }
 
+// A folder of the bridge that users who are not administrators can write to
+// is refused, unless an administrator accepts it with ALLOWOPENFOLDER=1: any of
+// them could replace the plug-in that every user's IDE loads. Each decision
+// is written to the log.
+UINT check_folder_access(MSIHANDLE install, const std::wstring& folder) {
+    const bool allowed = property(install, L"ALLOWOPENFOLDER") == L"1";
+    bool any_open = false;
+    for (const wchar_t* part : {L"", L"nrwapis", L"nrwapis64"}) {
+        const std::wstring path = folder + part;
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+            continue;
+        const nrwreg::FolderAccess access = nrwreg::folder_access(ansi(path));
+        if (access.unreadable)
+            say(install, INSTALLMESSAGE_INFO,
+                L"Norrow Navigator IDE bridge: the permissions of " + path + L" could not be read");
+        if (!access.named.empty())
+            say(install, INSTALLMESSAGE_INFO,
+                L"Norrow Navigator IDE bridge: note: " + path + L" can also be written by " +
+                    widen(nrwreg::listed(access.named)));
+        if (access.open_to.empty()) continue;
+        any_open = true;
+        const std::wstring open = L"the folder " + path +
+                                  L" can be written by users who are not administrators (" +
+                                  widen(nrwreg::listed(access.open_to)) + L")";
+        if (!allowed)
+            return refuse(install, open +
+                                       L": any of them could replace the plug-in that every user's "
+                                       L"IDE loads. Fix: " +
+                                       widen(nrwreg::open_folder_fix(ansi(path), access)) +
+                                       L". An administrator who accepts the risk installs with "
+                                       L"ALLOWOPENFOLDER=1.");
+        say(install, INSTALLMESSAGE_INFO,
+            L"Norrow Navigator IDE bridge: ALLOWOPENFOLDER=1: the administrator accepts that " +
+                open);
+    }
+    if (allowed && !any_open)
+        say(install, INSTALLMESSAGE_INFO,
+            L"Norrow Navigator IDE bridge: ALLOWOPENFOLDER=1 is set; no folder of the bridge "
+            L"is open to users who are not administrators");
+    return ERROR_SUCCESS;
+}
+
 // Before anything is written: the plug-in's path must be one that IDEs can load,
 // no longer than the ANSI path limit and with a name the ANSI code page holds;
 // and an installed bridge stays where it is (one installation, one folder).
@@ -104,26 +123,10 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckNavigatorDir(MSIHANDLE inst
         return refuse(install, L"the bridge is installed in " + remembered +
                                    L"nrwapis. Uninstall it first to install it into " + folder +
                                    L"nrwapis.");
-    const std::wstring longest = folder + kLongestPart;
-    BOOL lossy = FALSE;
-    const int length =
-        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, longest.c_str(),
-                            static_cast<int>(longest.size()), nullptr, 0, nullptr, &lossy);
-    if (lossy || length == 0)
-        return refuse(install, L"the folder " + folder +
-                                   L" has characters that the system's ANSI code page (" +
-                                   std::to_wstring(GetACP()) +
-                                   L") cannot hold, and IDEs load plug-ins by ANSI paths. "
-                                   L"Install Norrow Navigator into a folder whose name has only "
-                                   L"such characters, or change the system locale for "
-                                   L"non-Unicode programs.");
-    if (length >= MAX_PATH)
-        return refuse(install, L"the longest path the bridge installs, " + longest +
-                                   L", would be " + std::to_wstring(length) +
-                                   L" characters long; IDEs load plug-ins, and the plug-in its "
-                                   L"library, by paths of at most " +
-                                   std::to_wstring(MAX_PATH - 1) +
-                                   L". Install Norrow Navigator into a shorter folder.");
+    if (const std::wstring why = nrwreg::navigator_folder_problem(folder); !why.empty())
+        return refuse(install, why);
+    if (const UINT refused = check_folder_access(install, folder); refused != ERROR_SUCCESS)
+        return refused;
     say(install, INSTALLMESSAGE_INFO,
         L"Norrow Navigator IDE bridge: the files go to " + folder + L"nrwapis");
     return ERROR_SUCCESS;
@@ -144,26 +147,38 @@ extern "C" __declspec(dllexport) UINT __stdcall RefuseWithoutNavigator(MSIHANDLE
                                      L"that holds it.");
 }
 
-// The registration tool as a deferred action: its command line comes as the
-// action's data, and whatever it prints goes to the log, its reason above all.
-extern "C" __declspec(dllexport) UINT __stdcall RunRegisterTool(MSIHANDLE install) {
-    const std::wstring command_line = property(install, L"CustomActionData");
-    DWORD exit_code = 0;
-    std::string output;
-    // A program that could not be started is tried again: 64-bit Wine now and
-    // then fails to start one under load.
-    bool started = false;
-    for (int attempt = 0; attempt < 3 && !started; ++attempt) {
-        if (attempt > 0) Sleep(1000);
-        started = run_and_capture(command_line, exit_code, output);
-    }
-    if (!started)
-        return refuse(install, L"could not start " + command_line + L" (error " +
-                                   std::to_wstring(GetLastError()) + L")");
-    std::wstring printed = widen(output);
-    while (!printed.empty() && (printed.back() == L'\n' || printed.back() == L'\r'))
-        printed.pop_back();
-    if (exit_code != 0) return refuse(install, L"the registration failed: " + printed);
-    say(install, INSTALLMESSAGE_INFO, L"Norrow Navigator IDE bridge: " + printed);
+namespace {
+
+std::wstring without_line_end(std::string text) {
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    return widen(text);
+}
+
+// The registration, run as a deferred action with the installer's rights. It is
+// this package's own code, and reads the installed plug-ins without loading
+// them: nothing in NAVIGATORDIR, which may be open to others, runs here. The
+// Navigator's folder comes as the action's data; what the registration says
+// goes to the log, its reason above all.
+UINT register_installation(MSIHANDLE install, bool make_default) {
+    const std::wstring folder = with_separator(property(install, L"CustomActionData"));
+    nrwreg::InstallRequest request;
+    request.own_folder = nrwreg::folder_for(nrwreg::kOwnBits, ansi(folder) + "nrwapis");
+    request.make_default = make_default;
+    nrwreg::Said said;
+    const int status = nrwreg::install(request, said);
+    if (status != nrwreg::kDone)
+        return refuse(install, L"the registration failed: " + without_line_end(said.err));
+    say(install, INSTALLMESSAGE_INFO,
+        L"Norrow Navigator IDE bridge: " + without_line_end(said.out));
     return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+extern "C" __declspec(dllexport) UINT __stdcall RegisterBridge(MSIHANDLE install) {
+    return register_installation(install, false);
+}
+
+extern "C" __declspec(dllexport) UINT __stdcall RegisterBridgeAsDefault(MSIHANDLE install) {
+    return register_installation(install, true);
 }
