@@ -11,6 +11,7 @@ set -euo pipefail
 build="$1"
 here="$(cd "$(dirname "$0")/.." && pwd)"
 source "$here/scripts/lib.sh"
+source "$here/scripts/sign.sh"
 version="${2:-$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")}"
 image="$build/msi-image"
 windows_build "$build" || exit 2
@@ -56,6 +57,8 @@ defines+=(-D "GuidRemembered=$(guid "$arch/component/Remembered")")
 # wixl takes the files' sources relative to the source file's folder. The setup
 # actions go into the package's Binary table only, never onto the machine.
 cp "$here/packaging/nrw-bridge.wxs" "$build/tools/nrwsetup.dll" "$image/"
+# Signed before they go in: the files, and what the Binary table carries.
+sign_programs "$image"
 wixl -a "$arch" "${defines[@]}" -o "$msi" "$image/nrw-bridge.wxs"
 
 # wixl cannot write file searches: the launch condition's search for the Navigator
@@ -90,4 +93,6 @@ done
 secure_properties='NAVIGATORDIR;DEFAULTPROVIDER;X86BRIDGE;WIX_UPGRADE_DETECTED;WIX_DOWNGRADE_DETECTED'
 msibuild "$msi" -q "DELETE FROM \`Property\` WHERE \`Property\` = 'SecureCustomProperties'"
 msibuild "$msi" -q "INSERT INTO \`Property\` (\`Property\`, \`Value\`) VALUES ('SecureCustomProperties', '$secure_properties')"
+# Last, after every change to its tables.
+sign_file "$msi"
 echo "build-msi: $msi"

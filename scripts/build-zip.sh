@@ -8,10 +8,12 @@
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 source "$here/scripts/lib.sh"
+source "$here/scripts/sign.sh"
 builds="${1:-build}"
 out="${2:-$builds/package}"
 image="$builds/zip-image"
 version=$(product_image "$builds" "$image")
+sign_programs "$image"
 mkdir -p "$out"
 zip="$(cd "$out" && pwd)/nrw-bridge-$version-windows.zip"
 rm -f "$zip"

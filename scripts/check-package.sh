@@ -6,6 +6,7 @@
 #   check-package.sh [BUILDS]   (the folder holding win32 and win64; default build)
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
+source "$here/scripts/sign.sh"
 builds="${1:-build}"
 zip=$(bash "$here/scripts/build-zip.sh" "$builds" | sed -n 's/^build-zip: //p')
 listing=$(cmake -E tar tf "$zip")
@@ -30,5 +31,6 @@ done
 for file in "$unpacked"/nrwapis64/*.dll "$unpacked"/nrwapis64/*.exe; do
   x86_64-w64-mingw32-objdump -f "$file" | grep -q 'file format pei-x86-64' || fail "has a ${file#"$unpacked"/} that is not 64-bit"
 done
+signing_configured || echo "check-package: unsigned: no signing key is configured (NRW_SIGN_PKCS12 or NRW_SIGN_PKCS11_MODULE)"
 [ $status -eq 0 ] && echo "check-package: $zip holds the product of both architectures ($(wc -l <<<"$listing") entries)"
 exit $status

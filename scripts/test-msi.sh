@@ -26,6 +26,14 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 bash "$here/scripts/build-msi.sh" "$build" "$version" "$work" >/dev/null || exit 1
 bash "$here/scripts/build-msi.sh" "$build" 0.9.0 "$work" >/dev/null || exit 1
 current=$(ls "$work"/nrw-bridge-"$version"-*.msi)
+# With a signing key configured the packages and their files are signed, and a
+# signature that kept a file from loading would fail the host sessions below.
+source "$here/scripts/sign.sh"
+if signing_configured; then
+  osslsigncode verify -in "$current" 2>/dev/null | grep -q '^Signature Index: 0' ||
+    { echo "test-msi: $current was to be signed, and is not" >&2; exit 1; }
+  echo "== installing a signed package ($(signing_source)), its files signed"
+fi
 older=$(ls "$work"/nrw-bridge-0.9.0-*.msi)
 win() { windows_path "$1"; }
 
@@ -213,6 +221,10 @@ expect "listed as a provider" settles "$ours" \
 expect "the other default stays" settles 'SOFTWARE\OtherVendor\Other' default_provider
 expect "installed programs list version $version" settles "$version" installed_version
 expect "the health check passes" eventually 60 health_check
+if signing_configured; then
+  expect "the health check finds the plug-in signed" grep -q 'the plug-in is signed' "$work/check.out"
+  echo "     it says: $(grep -m1 'the plug-in is signed' "$work/check.out" | tr -d '\r')"
+fi
 # A repair, which a user without administrator rights may start, takes no
 # default provider from its command line, nor a search result.
 installed=$(steady snapshot)

@@ -27,6 +27,19 @@ TEST(PeImage, ReadsTheMachineAndTheExportedNamesOfBothArchitectures) {
     EXPECT_STREQ("unknown", pe::bits_of(0x01c4));
 }
 
+TEST(PeImage, TellsWhetherAFileCarriesASignature) {
+    for (const std::uint16_t machine : {pe::kMachineI386, pe::kMachineAmd64}) {
+        std::string bytes = library(machine, {"SccGetVersion"});
+        pe::Image image;
+        ASSERT_TRUE(pe::read_image(bytes, image));
+        EXPECT_FALSE(image.has_signature);
+        // The certificate table's size, in the fifth data directory.
+        put32(bytes, 0x98 + (machine == pe::kMachineAmd64 ? 112 : 96) + 36, 0x400);
+        ASSERT_TRUE(pe::read_image(bytes, image));
+        EXPECT_TRUE(image.has_signature);
+    }
+}
+
 TEST(PeImage, RefusesWhatIsNoLibraryAndSurvivesEveryCut) {
     pe::Image image;
     EXPECT_FALSE(pe::read_image("not a library", image));

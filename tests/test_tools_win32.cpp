@@ -234,6 +234,10 @@ TEST_F(ToolTest, NeitherInstallNorCheckLoadsThePlugIn) {
     EXPECT_EQ(0, run(tool, {"install", "--here-only"})) << m_output;
     run(tool, {"check"});
     EXPECT_NE(std::string::npos, m_output.find("serves API version 1.3")) << m_output;
+    EXPECT_NE(std::string::npos,
+              m_output.find("the plug-in is unsigned: machines with application control may "
+                            "refuse to load it"))
+        << m_output;
     EXPECT_FALSE(fs::exists(marker));
     EXPECT_EQ(0, run(tool, {"uninstall"})) << m_output;
     // The mark works: a load leaves it.

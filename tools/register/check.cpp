@@ -14,6 +14,7 @@
 #include "provider_keys.h"
 #include "registry.h"
 #include "scc_export_names.h"
+#include "signer.h"
 
 namespace nrwreg {
 
@@ -71,6 +72,19 @@ void check_exports(Findings& out, const std::string& plugin, const pe::Image& im
                     "again)");
 }
 
+// Application control on locked-down machines loads signed code only; an
+// unsigned file is worth knowing, not a fault.
+void note_signature(Findings& out, const std::string& what, const std::string& path) {
+    pe::Image image;
+    if (!pe::read_image_file(path, image)) return;
+    if (!image.has_signature) {
+        out.note(what + " is unsigned: machines with application control may refuse to load it");
+        return;
+    }
+    const std::string signer = signer_of(path);
+    out.note(what + " is signed" + (signer.empty() ? "" : " by " + signer));
+}
+
 void check_client_library(Findings& out, const std::string& folder, std::uint16_t machine) {
     const std::string client = folder + "\\" + kClientFile;
     if (!file_exists(client)) {
@@ -81,9 +95,10 @@ void check_client_library(Findings& out, const std::string& folder, std::uint16_
     pe::Image image;
     const std::string why =
         client_problem(pe::read_image_file(client, image) ? &image : nullptr, client, machine);
-    if (why.empty())
+    if (why.empty()) {
         out.ok(std::string(kClientFile) + " is beside the plug-in");
-    else
+        note_signature(out, std::string("the client library ") + kClientFile, client);
+    } else
         out.problem("the plug-in's " + why.substr(4), "reinstall the product");
 }
 
@@ -108,6 +123,7 @@ void check_plugin_file(Findings& out, const Context& context, const View& view,
         out.ok(std::string("the plug-in is ") + pe::bits_of(image.machine) + " as this view needs");
     }
     check_exports(out, plugin, image);
+    note_signature(out, "the plug-in", plugin);
     const std::string folder = folder_of(plugin);
     check_client_library(out, folder, view.machine);
     const std::string helper = folder_of(folder) + "\\" + kHelperFile;

@@ -161,8 +161,10 @@ bool read_image(const std::string& bytes, Image& image) {
     if (!in.u16(optional, magic)) return false;
     // The data directories start later in the 64-bit optional header.
     const std::size_t directories = optional + (magic == 0x20b ? 112 : 96);
-    std::uint32_t export_rva = 0, resource_rva = 0;
+    std::uint32_t export_rva = 0, resource_rva = 0, certificates_size = 0;
     if (!in.u32(directories, export_rva) || !in.u32(directories + 16, resource_rva)) return false;
+    // The certificate table, the fifth directory, holds the signatures.
+    image.has_signature = in.u32(directories + 36, certificates_size) && certificates_size > 0;
     std::vector<Section> sections;
     const std::size_t table = optional + optional_size;
     for (std::uint16_t i = 0; i < sections_count; ++i) {

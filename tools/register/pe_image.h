@@ -19,6 +19,8 @@ struct Image {
     // The string values of the version resource by name (FileVersion, ...);
     // characters outside ASCII read as '?'.
     std::map<std::string, std::string> version_strings;
+    // Whether the file carries an Authenticode signature (not whether it verifies).
+    bool has_signature = false;
 };
 
 // False when the bytes are not a Windows program file this reader understands.
