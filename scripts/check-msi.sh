@@ -99,6 +99,12 @@ for entry in RegisterProvider:RegisterBridge RegisterDefaultProvider:RegisterBri
   rows CustomAction | grep -qF "Set${entry%%:*}	2099	${entry%%:*}	[NAVIGATORDIR]	" ||
     fail "${entry%%:*} is not given the Navigator's folder"
 done
+rows CustomAction | grep -q $'^FindNavigator\t2049\tSetupActions\tFindNavigator' ||
+  fail "the Navigator is not looked for where it usually is"
+for sequence in InstallUISequence InstallExecuteSequence; do
+  rows $sequence | grep -q $'^FindNavigator\tNOT Installed AND NOT NAVIGATORDIR\t55$' ||
+    fail "$sequence does not look for the Navigator after the searches, a given NAVIGATORDIR first"
+done
 rows CustomAction | grep -q $'^CheckNavigatorDir\t2049\tSetupActions\tCheckNavigatorDir' ||
   fail "NAVIGATORDIR is not checked before anything is written"
 for action in UnregisterProvider UnregisterProviderAgain; do

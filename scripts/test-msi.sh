@@ -171,8 +171,12 @@ run reg delete 'HKLM\Software\SourceCodeControlProvider' /f ${failing_view:+/reg
 
 echo "== refused without a navigator"
 before=$(steady snapshot)
+# (none in Program Files either, where it is looked for)
+mv "$navigator/nrwnavigator.exe" "$navigator/nrwnavigator.exe.away"
 expect "without NAVIGATORDIR: 1603" test "$(msi /i "$(win "$current")" /l*v "$(win "$work/unset.log")")" = 67
+mv "$navigator/nrwnavigator.exe.away" "$navigator/nrwnavigator.exe"
 expect "the log says how to set it" in_log "$work/unset.log" "NAVIGATORDIR is not set. Set it to the folder"
+expect "and where it was looked for" in_log "$work/unset.log" 'it is not in C:\\Program Files\\Norrow Navigator\\'
 expect "a folder without nrwnavigator.exe: 1603" \
   test "$(msi /i "$(win "$current")" 'NAVIGATORDIR=C:\Program Files\No Navigator Here' /l*v "$(win "$work/none.log")")" = 67
 expect "the log names the folder" in_log "$work/none.log" \
@@ -206,6 +210,15 @@ expect "the default provider is ours" settles "$ours" default_provider
 expect "uninstall" test "$(msi /x "$(win "$current")")" = 0
 expect "the registry is as before" settles "$before" snapshot
 rm -rf "$prefix/drive_c/$fits" "$prefix/drive_c/$long" "$prefix/drive_c/Навигатор"
+
+echo "== found in Program Files when no folder is given"
+before=$(steady snapshot)
+expect "silent install without NAVIGATORDIR" \
+  test "$(msi /i "$(win "$current")" /l*v "$(win "$work/found.log")")" = 0
+expect "the log says where it found the Navigator" in_log "$work/found.log" \
+  'found Norrow Navigator in C:\\Program Files\\Norrow Navigator\\'
+expect "the files are in the Navigator's nrwapis folder" files_present
+uninstall_leaves_all_as_before
 
 echo "== another provider is the default; install without taking it"
 run reg add 'HKLM\Software\SourceCodeControlProvider\InstalledSCCProviders' /v 'Other Provider' \

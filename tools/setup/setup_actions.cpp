@@ -8,6 +8,7 @@
 #include <msiquery.h>
 
 #include <string>
+#include <vector>
 
 #include "architectures.h"
 #include "folder_access.h"
@@ -132,16 +133,61 @@ extern "C" __declspec(dllexport) UINT __stdcall CheckNavigatorDir(MSIHANDLE inst
     return ERROR_SUCCESS;
 }
 
+namespace {
+
+constexpr const wchar_t* kNavigatorFolderName = L"Norrow Navigator\\";
+
+bool holds_navigator(const std::wstring& folder) {
+    const DWORD attributes = GetFileAttributesW((folder + widen(nrw::kHelperFile)).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Where the Navigator is usually installed, 64-bit Program Files first.
+std::vector<std::wstring> usual_places(MSIHANDLE install) {
+    std::vector<std::wstring> places;
+    for (const wchar_t* folder : {L"ProgramFiles64Folder", L"ProgramFilesFolder"}) {
+        const std::wstring root = property(install, folder);
+        if (!root.empty()) places.push_back(with_separator(root) + kNavigatorFolderName);
+    }
+    return places;
+}
+
+}  // namespace
+
+// Where no folder is given and none is remembered from an earlier install, the
+// Navigator is looked for where it is usually installed, so that a user who
+// starts the package without properties gets it installed there. A given
+// NAVIGATORDIR always wins.
+extern "C" __declspec(dllexport) UINT __stdcall FindNavigator(MSIHANDLE install) {
+    if (!property(install, L"NAVIGATORDIR").empty() ||
+        !property(install, L"REMEMBEREDNAVDIR").empty() ||
+        !property(install, L"REMEMBEREDNAVDIR32").empty())
+        return ERROR_SUCCESS;
+    for (const std::wstring& place : usual_places(install)) {
+        if (!holds_navigator(place)) continue;
+        MsiSetPropertyW(install, L"NAVIGATORDIR", place.c_str());
+        MsiSetPropertyW(install, L"NAVIGATOREXE", (place + widen(nrw::kHelperFile)).c_str());
+        say(install, INSTALLMESSAGE_INFO,
+            L"Norrow Navigator IDE bridge: found Norrow Navigator in " + place);
+        return ERROR_SUCCESS;
+    }
+    return ERROR_SUCCESS;
+}
+
 // Run where the launch condition on the navigator fails, first, so that the reason
 // is in the log whatever the installer does with the condition's own text.
 extern "C" __declspec(dllexport) UINT __stdcall RefuseWithoutNavigator(MSIHANDLE install) {
     const std::wstring folder = property(install, L"NAVIGATORDIR");
     const std::wstring helper = widen(nrw::kHelperFile);
+    std::wstring looked;
+    for (const std::wstring& place : usual_places(install))
+        looked += (looked.empty() ? L"" : L" or ") + place;
     return refuse(install, folder.empty()
                                ? L"NAVIGATORDIR is not set. Set it to the folder that holds " +
                                      helper +
                                      L", for example NAVIGATORDIR=\"C:\\Program Files\\Norrow "
-                                     L"Navigator\"."
+                                     L"Navigator\" (it is not in " +
+                                     looked + L")."
                                : helper + L" is not in NAVIGATORDIR (" + folder +
                                      L"). Set NAVIGATORDIR to the folder of Norrow Navigator "
                                      L"that holds it.");
