@@ -54,11 +54,6 @@ std::string plugin_path() {
     return installation_folder() + "\\" + kPluginFile;
 }
 
-std::string describe(LONG status) {
-    if (status == ERROR_ACCESS_DENIED) return "access denied (run it as administrator)";
-    return host::system_error_text(static_cast<unsigned long>(status));
-}
-
 int registry_failed(const char* command, LONG status) {
     std::fprintf(stderr, "nrwregister %s: cannot change the registry: %s; nothing was changed\n",
                  command, describe(status).c_str());

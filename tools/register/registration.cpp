@@ -20,11 +20,6 @@ struct Target {
     std::string plugin;
 };
 
-std::string describe(LONG status) {
-    if (status == ERROR_ACCESS_DENIED) return "access denied (run it as administrator)";
-    return host::system_error_text(static_cast<unsigned long>(status));
-}
-
 // The plug-in starts the navigator from the folder above its own.
 bool navigator_beside(const std::string& folder, std::string& navigator) {
     navigator = folder.substr(0, folder.find_last_of('\\')) + "\\" + kHelperFile;
@@ -99,6 +94,11 @@ LONG register_view(reg::Journal& journal, const Target& target, bool make_defaul
 }
 
 }  // namespace
+
+std::string describe(LONG status) {
+    if (status == ERROR_ACCESS_DENIED) return "access denied (run it as administrator)";
+    return host::system_error_text(static_cast<unsigned long>(status));
+}
 
 int install(const InstallRequest& request, Said& said) {
     const std::string plugin = request.own_folder + "\\" + kPluginFile;

@@ -22,6 +22,9 @@ struct InstallRequest {
     bool here_only = false;  // this architecture's registry view only
 };
 
+// A registry error in words an administrator can act on.
+std::string describe(long status);
+
 // Registers the plug-in in `own_folder` in the registry view of its
 // architecture and, on 64-bit Windows, the other architecture's plug-in beside
 // it in the other view: every view or none. The plug-ins are read, never
