@@ -12,6 +12,7 @@ build="$1"
 here="$(cd "$(dirname "$0")/.." && pwd)"
 source "$here/scripts/lib.sh"
 source "$here/scripts/sign.sh"
+source "$here/packaging/msi-ui.sh"
 version="${2:-$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")}"
 image="$build/msi-image"
 windows_build "$build" || exit 2
@@ -93,6 +94,14 @@ done
 secure_properties='NAVIGATORDIR;DEFAULTPROVIDER;X86BRIDGE;WIX_UPGRADE_DETECTED;WIX_DOWNGRADE_DETECTED'
 msibuild "$msi" -q "DELETE FROM \`Property\` WHERE \`Property\` = 'SecureCustomProperties'"
 msibuild "$msi" -q "INSERT INTO \`Property\` (\`Property\`, \`Value\`) VALUES ('SecureCustomProperties', '$secure_properties')"
+# The interactive install's dialogs; Browse starts in the Program Files folder
+# of the package's architecture.
+program_files=ProgramFilesFolder
+[ $bits = 64 ] && program_files=ProgramFiles64Folder
+mkdir "$work/ui"
+ui_tables "$work/ui" $program_files
+msibuild "$msi" -i "$work"/ui/*.idt
+ui_sequence "$msi"
 # Last, after every change to its tables.
 sign_file "$msi"
 echo "build-msi: $msi"

@@ -57,6 +57,13 @@ std::wstring widen(const std::string& text) {
     return wide;
 }
 
+// A refusal, which the log shows after the product's name, as a sentence of its own.
+std::wstring as_sentence(std::wstring text) {
+    if (!text.empty() && text[0] >= L'a' && text[0] <= L'z')
+        text[0] = wchar_t(text[0] - L'a' + L'A');
+    return text;
+}
+
 }  // namespace
 
 std::wstring with_separator(std::wstring folder) {
@@ -72,8 +79,8 @@ bool same_folder(const std::wstring& first, const std::wstring& second) {
 // A folder of the bridge that users who are not administrators can write to
 // is refused, unless an administrator accepts it with ALLOWOPENFOLDER=1: any of
 // them could replace the plug-in that every user's IDE loads. Each decision
-// is written to the log.
-UINT check_folder_access(MSIHANDLE install, const std::wstring& folder) {
+// is written to the log; the refusal is returned.
+std::wstring open_folder_refusal(MSIHANDLE install, const std::wstring& folder) {
     const bool allowed = property(install, L"ALLOWOPENFOLDER") == L"1";
     bool any_open = false;
     for (const wchar_t* part : {L"", L"nrwapis", L"nrwapis64"}) {
@@ -95,12 +102,10 @@ UINT check_folder_access(MSIHANDLE install, const std::wstring& folder) {
                                   L" can be written by users who are not administrators (" +
                                   widen(nrwreg::listed(access.open_to)) + L")";
         if (!allowed)
-            return refuse(install, open +
-                                       L": any of them could replace the plug-in that every user's "
-                                       L"IDE loads. Fix: " +
-                                       widen(nrwreg::open_folder_fix(ansi(path), access)) +
-                                       L". An administrator who accepts the risk installs with "
-                                       L"ALLOWOPENFOLDER=1.");
+            return open +
+                   L": any of them could replace the plug-in that every user's IDE loads. Fix: " +
+                   widen(nrwreg::open_folder_fix(ansi(path), access)) +
+                   L". An administrator who accepts the risk installs with ALLOWOPENFOLDER=1.";
         say(install, INSTALLMESSAGE_INFO,
             L"Norrow Navigator IDE bridge: ALLOWOPENFOLDER=1: the administrator accepts that " +
                 open);
@@ -109,25 +114,29 @@ UINT check_folder_access(MSIHANDLE install, const std::wstring& folder) {
         say(install, INSTALLMESSAGE_INFO,
             L"Norrow Navigator IDE bridge: ALLOWOPENFOLDER=1 is set; no folder of the bridge "
             L"is open to users who are not administrators");
-    return ERROR_SUCCESS;
+    return std::wstring();
 }
 
-// Before anything is written: the plug-in's path must be one that IDEs can load,
-// no longer than the ANSI path limit and with a name the ANSI code page holds;
-// and an installed bridge stays where it is (one installation, one folder).
-extern "C" __declspec(dllexport) UINT __stdcall CheckNavigatorDir(MSIHANDLE install) {
-    const std::wstring folder = with_separator(property(install, L"NAVIGATORDIR"));
-    if (folder.empty()) return ERROR_SUCCESS;  // the launch condition speaks for this
+// Why the bridge cannot go into a folder, or nothing: the plug-in's path must
+// be one that IDEs can load, no longer than the ANSI path limit and with a name
+// the ANSI code page holds; an installed bridge stays where it is (one
+// installation, one folder); and no one but administrators may write there.
+std::wstring folder_refusal(MSIHANDLE install, const std::wstring& folder) {
     const std::wstring remembered = with_separator(property(install, L"REMEMBEREDNAVDIR"));
     if (!property(install, L"Installed").empty() && !remembered.empty() &&
         !same_folder(folder, remembered))
-        return refuse(install, L"the bridge is installed in " + remembered +
-                                   L"nrwapis. Uninstall it first to install it into " + folder +
-                                   L"nrwapis.");
-    if (const std::wstring why = nrwreg::navigator_folder_problem(folder); !why.empty())
+        return L"the bridge is installed in " + remembered + L"nrwapis. Uninstall it first to " +
+               L"install it into " + folder + L"nrwapis.";
+    if (std::wstring why = nrwreg::navigator_folder_problem(folder); !why.empty()) return why;
+    return open_folder_refusal(install, folder);
+}
+
+// Before anything is written.
+extern "C" __declspec(dllexport) UINT __stdcall CheckNavigatorDir(MSIHANDLE install) {
+    const std::wstring folder = with_separator(property(install, L"NAVIGATORDIR"));
+    if (folder.empty()) return ERROR_SUCCESS;  // the launch condition speaks for this
+    if (const std::wstring why = folder_refusal(install, folder); !why.empty())
         return refuse(install, why);
-    if (const UINT refused = check_folder_access(install, folder); refused != ERROR_SUCCESS)
-        return refused;
     say(install, INSTALLMESSAGE_INFO,
         L"Norrow Navigator IDE bridge: the files go to " + folder + L"nrwapis");
     return ERROR_SUCCESS;
@@ -152,6 +161,14 @@ std::vector<std::wstring> usual_places(MSIHANDLE install) {
     return places;
 }
 
+// The usual places, for a message that says where the Navigator was looked for.
+std::wstring looked_in(MSIHANDLE install) {
+    std::wstring looked;
+    for (const std::wstring& place : usual_places(install))
+        looked += (looked.empty() ? L"" : L" or ") + place;
+    return looked;
+}
+
 }  // namespace
 
 // Where no folder is given and none is remembered from an earlier install, the
@@ -174,14 +191,86 @@ extern "C" __declspec(dllexport) UINT __stdcall FindNavigator(MSIHANDLE install)
     return ERROR_SUCCESS;
 }
 
+// The first dialog's check of the folder a user chose, run before it shows and
+// on Install: the same rules as the refusals of a silent install, said in one
+// line that the dialog shows while the folder is the one checked.
+extern "C" __declspec(dllexport) UINT __stdcall CheckNavigatorChoice(MSIHANDLE install) {
+    const std::wstring chosen = property(install, L"NAVIGATORDIR");
+    const std::wstring folder = with_separator(chosen);
+    std::wstring problem;
+    if (folder.empty())
+        problem = L"Give the folder of Norrow Navigator, the one that holds " +
+                  widen(nrw::kHelperFile) + L" (it is not in " + looked_in(install) + L").";
+    else if (!holds_navigator(folder))
+        problem = widen(nrw::kHelperFile) + L" is not in " + folder +
+                  L". Give the folder of Norrow Navigator that holds it.";
+    else
+        problem = as_sentence(folder_refusal(install, folder));
+    MsiSetPropertyW(install, L"NrwCheckedDir", chosen.c_str());
+    MsiSetPropertyW(install, L"NrwFolderProblem", problem.c_str());
+    MsiSetPropertyW(install, L"NrwFolderOk", problem.empty() ? L"1" : L"");
+    say(install, INSTALLMESSAGE_INFO,
+        L"Norrow Navigator IDE bridge: the folder chosen, \"" + chosen + L"\": " +
+            (problem.empty() ? L"accepted" : problem));
+    return ERROR_SUCCESS;
+}
+
+namespace {
+
+// A string value of the machine's registry, in the given view; empty when absent.
+std::wstring machine_value(const wchar_t* key, const wchar_t* name, REGSAM view) {
+    HKEY opened = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key, 0, KEY_QUERY_VALUE | view, &opened) != ERROR_SUCCESS)
+        return std::wstring();
+    wchar_t value[1024] = L"";
+    DWORD type = 0;
+    DWORD size = sizeof value - sizeof(wchar_t);
+    const LONG status =
+        RegQueryValueExW(opened, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+    RegCloseKey(opened);
+    if (status != ERROR_SUCCESS || type != REG_SZ) return std::wstring();
+    value[size / sizeof(wchar_t)] = L'\0';
+    return value;
+}
+
+}  // namespace
+
+// Windows Installer runs AppSearch once: where the user interface ran, it ran
+// there, as the user, and the installing side gets only the secure properties.
+// So the installing side repeats the searches of the package's tables itself
+// (RegistrySearch and DrLocator in nrw-bridge.wxs and build-msi.sh), after
+// any value given for them was dropped: the folder remembered by an earlier
+// install, whether we are the default provider, and the Navigator program in
+// NAVIGATORDIR; the searches ...32 read the 32-bit registry view.
+extern "C" __declspec(dllexport) UINT __stdcall RepeatSearches(MSIHANDLE install) {
+    const wchar_t* const remembered_key = L"SOFTWARE\\Corvane\\NorrowNavigatorBridge";
+    const wchar_t* const scc_key = L"SOFTWARE\\SourceCodeControlProvider";
+    struct Search {
+        const wchar_t* property;
+        const wchar_t* key;
+        const wchar_t* name;
+        REGSAM view;
+    };
+    for (const Search& search :
+         {Search{L"REMEMBEREDNAVDIR", remembered_key, L"NavigatorDir", 0},
+          Search{L"REMEMBEREDNAVDIR32", remembered_key, L"NavigatorDir", KEY_WOW64_32KEY},
+          Search{L"CURRENTDEFAULT", scc_key, L"ProviderRegKey", 0},
+          Search{L"CURRENTDEFAULT32", scc_key, L"ProviderRegKey", KEY_WOW64_32KEY}})
+        MsiSetPropertyW(install, search.property,
+                        machine_value(search.key, search.name, search.view).c_str());
+    const std::wstring folder = with_separator(property(install, L"NAVIGATORDIR"));
+    const std::wstring program = folder + widen(nrw::kHelperFile);
+    MsiSetPropertyW(install, L"NAVIGATOREXE",
+                    !folder.empty() && holds_navigator(folder) ? program.c_str() : L"");
+    return ERROR_SUCCESS;
+}
+
 // Run where the launch condition on the navigator fails, first, so that the reason
 // is in the log whatever the installer does with the condition's own text.
 extern "C" __declspec(dllexport) UINT __stdcall RefuseWithoutNavigator(MSIHANDLE install) {
     const std::wstring folder = property(install, L"NAVIGATORDIR");
     const std::wstring helper = widen(nrw::kHelperFile);
-    std::wstring looked;
-    for (const std::wstring& place : usual_places(install))
-        looked += (looked.empty() ? L"" : L" or ") + place;
+    const std::wstring looked = looked_in(install);
     return refuse(install, folder.empty()
                                ? L"NAVIGATORDIR is not set. Set it to the folder that holds " +
                                      helper +
