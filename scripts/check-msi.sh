@@ -119,6 +119,13 @@ msiinfo extract "$msi" Binary.RegisterToolInPackage >"$msi.tool"
 objdump_format=$(x86_64-w64-mingw32-objdump -f "$msi.tool" | sed -n 's/.*file format //p')
 rm -f "$msi.tool"
 [ "$objdump_format" = $binary_format ] || fail "the unregistering tool is $objdump_format, not $binary_format"
+# Every entry the package's actions call in its setup DLL is exported by it.
+msiinfo extract "$msi" Binary.SetupActions >"$msi.setup"
+exported=$(x86_64-w64-mingw32-objdump -p "$msi.setup" | awk '/\[Ordinal\/Name Pointer\] Table/ {t=1; next} t && NF == 0 {t=0} t {print $NF}')
+rm -f "$msi.setup"
+for entry in $(rows CustomAction | awk -F'\t' '$3 == "SetupActions" {print $4}' | sort -u); do
+  grep -qx "$entry" <<<"$exported" || fail "the setup DLL does not export $entry"
+done
 rows InstallExecuteSequence | grep -q 'DEFAULTPROVIDER = "1"' || fail "DEFAULTPROVIDER is not tested for 1"
 # Only what a first install is given and what the upgrade search finds crosses
 # from a user's command line to the part that runs as the system; the searches'
@@ -135,5 +142,77 @@ for sequence in InstallUISequence InstallExecuteSequence; do
 done
 rows InstallExecuteSequence | grep -q $'^IgnoreDefaultProviderInMaintenance\tInstalled\t115$' ||
   fail "a repair does not ignore DEFAULTPROVIDER"
+# Where the user interface ran AppSearch, the installing side does not run it
+# again: it repeats the searches itself, before anything reads them.
+rows InstallExecuteSequence | grep -q $'^RepeatSearches\t\t51$' ||
+  fail "the installing side does not repeat the searches after AppSearch"
+
+# The interactive install. Its tables hold together: every control a dialog or
+# an event names is there, every dialog an event opens, every action it runs.
+ui_names=$(
+  rows Dialog | awk -F'\t' '{print "dialog " $1; for (i = 8; i <= 10; i++) if ($i != "") print "refers " $1 "/" $i}'
+  rows Control | awk -F'\t' '{print "control " $1 "/" $2; if ($11 != "") print "refers " $1 "/" $11}'
+  rows ControlEvent | awk -F'\t' '{print "refers " $1 "/" $2
+    if ($3 == "NewDialog" || $3 == "SpawnDialog") print "opens " $4
+    if ($3 == "DoAction") print "runs " $4}'
+  rows ControlCondition | awk -F'\t' '{print "refers " $1 "/" $2}'
+  rows EventMapping | awk -F'\t' '{print "refers " $1 "/" $2}'
+  rows CustomAction | awk -F'\t' '{print "action " $1}')
+while read -r kind name; do
+  case $kind in
+    refers) grep -qxF "control $name" <<<"$ui_names" || fail "the interface names a control $name that is not there" ;;
+    opens) grep -qxF "dialog $name" <<<"$ui_names" || fail "an event opens a dialog $name that is not there" ;;
+    runs) grep -qxF "action $name" <<<"$ui_names" || fail "an event runs an action $name that is not there" ;;
+  esac
+done <<<"$ui_names"
+for dialog in FolderDlg BrowseDlg ProgressDlg CancelDlg ErrorDlg FilesInUse ExitDlg UserExitDlg FatalErrorDlg; do
+  grep -qxF "dialog $dialog" <<<"$ui_names" || fail "the interface has no $dialog"
+done
+# The folder asked for in a first install with the full interface, before the
+# costing, and checked first; progress; the end of setup.
+ui_sequence=$(rows InstallUISequence | sort -t$'\t' -k3 -n | awk -F'\t' '{print $1 "|" $2 "|" $3}')
+for step in 'AskForTheFolder|UILevel = 5 AND NOT Installed|45' 'CheckNavigatorChoice|NrwAsking|130' \
+  'FolderDlg|NrwAsking|140' 'ProgressDlg||1299' 'ExitDlg|NOT Installed|-1' \
+  'UserExitDlg|NOT Installed|-2' 'FatalErrorDlg||-3'; do
+  grep -qxF "$step" <<<"$ui_sequence" || fail "the interface's sequence lacks $step"
+done
+rows LaunchCondition | grep -q '^Installed OR NAVIGATOREXE.* OR NrwAsking	' ||
+  fail "the launch condition does not leave the folder to the dialog where it is asked for"
+# The first dialog: the folder (Edit), the default (CheckBox, set to 1) with the
+# issue's words, Install checked before it ends the dialog, Cancel, Browse.
+controls=$(rows Control | awk -F'\t' '$1 == "FolderDlg" {print $2 "|" $3 "|" $9 "|" $10}')
+for control in 'Folder|Edit|NAVIGATORDIR|' 'Default|CheckBox|DEFAULTPROVIDER|make it the default source control provider' \
+  'Install|PushButton||&Install' 'Cancel|PushButton||Cancel' 'Browse|PushButton||&Browse...'; do
+  grep -qxF "$control" <<<"$controls" || fail "the first dialog lacks $control"
+done
+rows CheckBox | grep -qx $'DEFAULTPROVIDER\t1' || fail "the box does not set DEFAULTPROVIDER to 1"
+events=$(rows ControlEvent | awk -F'\t' '{print $1 "|" $2 "|" $3 "|" $4 "|" $5 "|" $6}')
+for event in 'FolderDlg|Install|DoAction|CheckNavigatorChoice|1|1' \
+  'FolderDlg|Install|EndDialog|Return|NrwFolderOk = "1"|2' \
+  'FolderDlg|Install|NewDialog|FolderDlg|NOT NrwFolderOk = "1"|3' 'FolderDlg|Cancel|EndDialog|Exit|1|1' \
+  'BrowseDlg|OK|[NAVIGATORDIR]|[NRWBROWSEDIR]|1|1' 'BrowseDlg|OK|DoAction|CheckNavigatorChoice|1|2'; do
+  grep -qxF "$event" <<<"$events" || fail "the interface lacks the event $event"
+done
+rows ControlCondition | grep -qxF $'FolderDlg\tInstall\tDisable\tNrwCheckedDir = NAVIGATORDIR AND NOT NrwFolderOk = "1"' ||
+  fail "Install is not disabled while the folder is the one refused"
+# What Windows Installer itself needs: its error dialog, with the text and the
+# seven buttons, and the files-in-use dialog.
+rows Property | grep -qx $'ErrorDialog\tErrorDlg' || fail "ErrorDialog does not name the error dialog"
+rows Dialog | awk -F'\t' '$1 == "ErrorDlg" && int($6 / 65536) % 2 == 1 {f=1} END {exit !f}' ||
+  fail "ErrorDlg is not marked as the error dialog"
+for button in A:ErrorAbort C:ErrorCancel I:ErrorIgnore N:ErrorNo O:ErrorOk R:ErrorRetry Y:ErrorYes; do
+  grep -qxF "ErrorDlg|${button%%:*}|EndDialog|${button#*:}|1|1" <<<"$events" ||
+    fail "the error dialog's button ${button%%:*} does not end it with ${button#*:}"
+done
+grep -qxF 'control ErrorDlg/ErrorText' <<<"$ui_names" || fail "the error dialog has no ErrorText"
+rows Control | grep -q $'^FilesInUse\tList\tListBox\t.*\tFileInUseProcess\t' ||
+  fail "the files-in-use dialog does not list FileInUseProcess"
+for choice in Retry Ignore Exit; do
+  grep -qxF "FilesInUse|$choice|EndDialog|$choice|1|1" <<<"$events" ||
+    fail "the files-in-use dialog's $choice does not end it so"
+done
+rows EventMapping | grep -qx $'ProgressDlg\tProgress\tSetProgress\tProgress' || fail "the progress bar shows no progress"
+rows Property | grep -qx $'ARPNOMODIFY\t1' || fail "Programs and Features offers a change that the package has no dialog for"
+
 [ $status -eq 0 ] && echo "check-msi: $msi has the product's tables for $platform"
 exit $status

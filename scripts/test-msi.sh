@@ -220,6 +220,85 @@ expect "the log says where it found the Navigator" in_log "$work/found.log" \
 expect "the files are in the Navigator's nrwapis folder" files_present
 uninstall_leaves_all_as_before
 
+# Ours as the default in both views; where no 32-bit program runs, the 32-bit
+# view is left as it was.
+default_in_both_views() {
+  expect "the 64-bit view's default provider is ours" settles "$ours" default_provider 64
+  if [ $runs_32bit = yes ]; then
+    expect "the 32-bit view's default provider is ours" settles "$ours" default_provider 32
+  else
+    expect "the 32-bit view has nothing of ours" settles "" reg_value "HKLM\\$ours" SCCServerPath 32
+    skip "the 32-bit view's registration"
+  fi
+}
+
+# The package as a user starts it, by a double click: its full interface,
+# driven as a user would (each step of the driver waits for what it needs).
+# A driver that fails shows what was on the screen, and the installer is ended.
+interactive() { # log, driver steps...; prints msiexec's status as a shell sees it
+  local log="$1" installer status
+  shift
+  run msiexec /i "$(win "$current")" /l*v "$(win "$log")" >>"$work/msiexec.out" 2>&1 &
+  installer=$!
+  local driven=yes
+  if ! run "$(win "$build_folder/tests/dialog_driver.exe")" "$@" >"$work/driver.out" 2>&1; then
+    driven=no
+    tr -d '\r' <"$work/driver.out" | sed 's/^/     /' >&2
+    run taskkill /f /im msiexec.exe >/dev/null 2>&1
+  fi
+  wait $installer
+  status=$?
+  wait_while_prefix_runs "$prefix" msiexec 60
+  [ $driven = yes ] && echo $status || echo "$status, the dialogs were not as expected"
+}
+# Repair and uninstall show progress only: they end with no one at the screen.
+unattended() { # what, msiexec arguments...
+  local status=0
+  timeout 600 bash "$here/cmake/wine-run.sh" "$prefix" - msiexec "${@:2}" >>"$work/msiexec.out" 2>&1 ||
+    status=$?
+  wait_while_prefix_runs "$prefix" msiexec 60
+  expect "$1, with the full interface and no one at the screen (status $status)" test $status = 0
+}
+
+echo "== a user starts the package: the folder asked for, found in Program Files"
+before=$(steady snapshot)
+status=$(interactive "$work/cancel.log" 'window=Install the IDE bridge' \
+  'field=C:\Program Files\Norrow Navigator\' 'press=&Browse...' 'window=The folder of Norrow Navigator' \
+  'field=C:\Program Files\Norrow Navigator\' 'press=OK' 'window=Install the IDE bridge' \
+  'field=C:\Program Files\Norrow Navigator\' 'press=Cancel' 'window=Setup was cancelled' 'press=&Finish')
+expect "the folder found filled in, browsed from; Cancel in the first dialog: 1602 (status $status)" \
+  test "$status" = 66
+expect "nothing is written" navigator_untouched
+expect "the registry is as before" settles "$before" snapshot
+chosen="$prefix/drive_c/Other Navigator"
+mkdir -p "$chosen"
+cp "$build/stage/nrwnavigator.exe" "$chosen/"
+status=$(interactive "$work/interactive.log" 'window=Install the IDE bridge' \
+  'type=C:\Program Files\No Navigator Here' 'press=&Install' 'window=Install the IDE bridge' \
+  'shows=nrwnavigator.exe is not in C:\Program Files\No Navigator Here\.' 'disabled=&Install' \
+  'type=C:\Other Navigator' 'tick=make it the default source control provider' 'press=&Install' \
+  'window=The IDE bridge is installed' 'shows=It is in C:\Other Navigator\nrwapis.' 'press=&Finish')
+expect "a folder without the Navigator is refused in the dialog, another is typed, ticked as the default, installed (status $status)" \
+  test "$status" = 0
+expect "the files are in the folder typed" \
+  same "$(product_files | sort)" "$(cd "$chosen" && find nrwapis* -type f | sort)"
+plugin_view=64 chosen_plugins=nrwapis64
+[ "$preset" = win64 ] || plugin_view="" chosen_plugins=nrwapis
+expect "the registered plug-in is the one there" settles \
+  "C:\\Other Navigator\\$chosen_plugins\\libnrwscc.dll" reg_value "HKLM\\$ours" SCCServerPath $plugin_view
+if [ "$preset" = win64 ]; then
+  default_in_both_views
+else
+  expect "the default provider is ours" settles "$ours" default_provider
+fi
+installed=$(steady snapshot)
+unattended "repair" /i "$(win "$current")" REINSTALL=ALL REINSTALLMODE=omus /l*v "$(win "$work/repair.log")"
+expect "the registry is as installed, ours still the default" settles "$installed" snapshot
+unattended "uninstall" /x "$(win "$current")" /l*v "$(win "$work/uninstall.log")"
+expect "the registry is as before" registry_back
+expect "only the Navigator is left in the folder typed" test "$(ls -A "$chosen")" = nrwnavigator.exe
+rm -rf "$chosen"
+
 echo "== another provider is the default; install without taking it"
 run reg add 'HKLM\Software\SourceCodeControlProvider\InstalledSCCProviders' /v 'Other Provider' \
   /d 'SOFTWARE\OtherVendor\Other' /f >/dev/null
@@ -387,17 +466,6 @@ each_host() { # check, what it finds, when
 }
 both_hosts_answer() { each_host host_answers "gets info and a status answer" "$1"; }
 no_host_finds_us() { rm -f "$work"/status*.out; each_host host_finds_nothing "finds nothing registered" "$1"; }
-# Ours as the default in both views; where no 32-bit program runs, the 32-bit
-# view is left as it was.
-default_in_both_views() {
-  expect "the 64-bit view's default provider is ours" settles "$ours" default_provider 64
-  if [ $runs_32bit = yes ]; then
-    expect "the 32-bit view's default provider is ours" settles "$ours" default_provider 32
-  else
-    expect "the 32-bit view has nothing of ours" settles "" reg_value "HKLM\\$ours" SCCServerPath 32
-    skip "the 32-bit view's registration"
-  fi
-}
 
 # After an upgrade to this version: the new layout, both views, both hosts; then
 # uninstall back to before.

@@ -40,29 +40,28 @@ std::string kind_of(HWND window) {
     return name;
 }
 
+BOOL CALLBACK add_dialog(HWND window, LPARAM list) {
+    if (IsWindowVisible(window) && kind_of(window) == "MsiDialogCloseClass")
+        reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+    return TRUE;
+}
+
 std::vector<HWND> dialogs() {
     std::vector<HWND> found;
-    EnumWindows(
-        [](HWND window, LPARAM list) -> BOOL {
-            if (IsWindowVisible(window) && kind_of(window) == "MsiDialogCloseClass")
-                reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
+    EnumWindows(add_dialog, reinterpret_cast<LPARAM>(&found));
     return found;
+}
+
+BOOL CALLBACK add_control(HWND window, LPARAM list) {
+    if (IsWindowVisible(window))
+        reinterpret_cast<std::vector<Control>*>(list)->push_back(
+            {window, kind_of(window), text_of(window)});
+    return TRUE;
 }
 
 std::vector<Control> controls(HWND dialog) {
     std::vector<Control> found;
-    EnumChildWindows(
-        dialog,
-        [](HWND window, LPARAM list) -> BOOL {
-            if (IsWindowVisible(window))
-                reinterpret_cast<std::vector<Control>*>(list)->push_back(
-                    {window, kind_of(window), text_of(window)});
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&found));
+    EnumChildWindows(dialog, add_control, reinterpret_cast<LPARAM>(&found));
     return found;
 }
 
