@@ -3,7 +3,8 @@
 # fresh prefix, with a stand-in navigator in a Navigator folder whose name has
 # spaces: refused installs, install with and without the default, the provider
 # used through the default, repair, the same version twice, upgrade and downgrade,
-# a failing registration rolled back, and uninstall back to the registry as it was.
+# a failing registration rolled back, and uninstall back to the registry as it was;
+# and the package as a user starts it by a double click, its dialogs driven.
 # On 64-bit Windows (win64) one installation serves 32-bit and 64-bit IDEs: a host
 # of each architecture through the MSI and through the ZIP, the x86 package
 # refused, and the upgrade from the 1.0.0 x64 package; where 32-bit code cannot
