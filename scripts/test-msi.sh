@@ -42,11 +42,22 @@ win() { windows_path "$1"; }
 run() { bash "$here/cmake/wine-run.sh" "$prefix" - "$@"; }
 # msiexec's status as a shell sees it: 1603 -> 67, 1627 -> 91. It returns before
 # the processes it started for the package have all gone: they are waited for.
+# Now and then Wine fails to start it at all: it then writes no log (one of its
+# own where the caller asks for none), and it is started again, which is shown.
 msi() {
-  local status
-  run msiexec "$@" /qn >>"$work/msiexec.out" 2>&1
-  status=$?
-  wait_while_prefix_runs "$prefix" msiexec 60
+  local status args=("$@") log="" i attempt
+  for ((i = 1; i < ${#args[@]}; i++)); do [ "${args[i - 1]}" = '/l*v' ] && log="${args[i]}"; done
+  [ -n "$log" ] || { log=$(win "$work/msiexec-last.log"); args+=('/l*v' "$log"); }
+  local written
+  written=$(printf '%s' "${log#Z:}" | tr '\\' /)
+  for attempt in 1 2 3; do
+    rm -f "$written"
+    run msiexec "${args[@]}" /qn >>"$work/msiexec.out" 2>&1
+    status=$?
+    wait_while_prefix_runs "$prefix" msiexec 60
+    [ -s "$written" ] && break
+    echo "     msiexec did not start (status $status, no log), attempt $attempt" >&2
+  done
   echo $status
 }
 
