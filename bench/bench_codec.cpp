@@ -4,6 +4,7 @@
 #include <string>
 
 #include "nrwapis_tracer.h"
+#include "protocol_text.h"
 #include "requests.h"
 #include "responses.h"
 
@@ -12,7 +13,10 @@ namespace {
 // The checkout of two files in mode 0 and its success answer.
 void EncodeAndDecodeCheckout(benchmark::State& state) {
     const char* files[] = {"C:\\w\\a.c", "C:\\w\\b.c"};
-    const std::string answer = "<response_start><exit_st_start>0<exit_st_end><response_end>";
+    namespace protocol = nrwapis::protocol;
+    const std::string answer =
+        std::string(protocol::kResponseStart) + std::string(protocol::kExitStatus.start) + "0" +
+        std::string(protocol::kExitStatus.end) + std::string(protocol::kResponseEnd);
     const auto* requests = NRWAPIS_RequestFactory::instance();
     const auto* responses = NRWAPIS_ResponseFactory::instance();
     std::string text;

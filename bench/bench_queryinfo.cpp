@@ -21,9 +21,9 @@ std::string file_path(int index) {
     return (windows ? "C:\\nrw-bench-none\\f" : "/nrw-bench-none/f") + std::to_string(index) + ".c";
 }
 
+// (11: the options the plug-in's query asks with)
 std::string query_request(const std::string& path) {
-    return "<request_start><op_identifier_start>6<op_identifier_end><fileset_start>" + path +
-           "<fileset_end><opt_start>11<opt_end><req_mode_start>1<req_mode_end><request_end>\n";
+    return raw_request(protocol::op::kQuery, path, 11);
 }
 
 LONG SCC_CALL no_output(LPCSTR, DWORD) {

@@ -22,9 +22,8 @@ namespace {
 using namespace bench;
 
 const char* kFiles[] = {"C:\\w\\a.c", "C:\\w\\b.c"};
-const std::string kRequest =
-    "<request_start><op_identifier_start>2<op_identifier_end><fileset_start>C:\\w\\a.c<>C:\\w\\b.c"
-    "<fileset_end><req_mode_start>1<req_mode_end><request_end>\n";
+const std::string kRequest = raw_request(
+    protocol::op::kCheckout, kFiles[0] + std::string(protocol::kNameSeparator) + kFiles[1], 0);
 
 // The library path: the client library loaded as a host would, one session.
 class LibraryPath {

@@ -12,11 +12,27 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "protocol_text.h"
 
 namespace bench {
 
 namespace fs = std::filesystem;
 namespace platform = nrwapis::platform;
+namespace protocol = nrwapis::protocol;
+
+// A request of mode 1 as the client library writes it, spelled here from the
+// protocol's words so that the raw path needs no library.
+inline std::string raw_request(std::int32_t operation, const std::string& file_set, long options) {
+    const auto section = [](const protocol::Section& tags, const std::string& value) {
+        return std::string(tags.start) + value + std::string(tags.end);
+    };
+    std::string text(protocol::kRequestStart);
+    text += section(protocol::kOperation, std::to_string(operation));
+    text += section(protocol::kFileSet, file_set);
+    if (options > 0) text += section(protocol::kOptions, std::to_string(options));
+    text += section(protocol::kMode, "1");
+    return text + std::string(protocol::kRequestEnd) + "\n";
+}
 using Clock = std::chrono::steady_clock;
 
 [[noreturn]] inline void fail(const std::string& why) {
@@ -48,7 +64,7 @@ class RawPath {
         platform::ErrorCode error = 0;
         platform::write_all(m_request_write, m_request.data(), m_request.size(), error);
         m_answer.clear();
-        while (m_answer.find("<response_end>") == std::string::npos) {
+        while (m_answer.find(protocol::kResponseEnd) == std::string::npos) {
             const long got =
                 platform::read_some(m_response_read, m_buffer, sizeof(m_buffer), error);
             if (got <= 0) fail("helper ended (system error " + std::to_string(error) + ")");

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "framing.h"
+#include "protocol_text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
@@ -24,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         offset += step;
     }
     const std::string whole(bytes, length);
-    const bool complete = whole.find("<response_end>") != std::string::npos;
+    const bool complete = whole.find(nrwapis::protocol::kResponseEnd) != std::string::npos;
     using State = nrwapis::ResponseFramer::State;
     if (complete != (framer.state() == State::complete)) __builtin_trap();
     if (text != whole) __builtin_trap();

@@ -5,9 +5,12 @@
 #include <mutex>
 
 #include "nrwapis.h"
+#include "protocol_text.h"
 #include "session.h"
 
 namespace {
+
+namespace protocol = nrwapis::protocol;
 
 std::mutex& exchange_lock() {
     static std::mutex lock;
@@ -136,26 +139,26 @@ void nrw_api_free_op_msg(char* msg) {
 
 int nrw_api_add(NRWAPIS_Session* session, nrw_hwnd hwnd, const char** files, int count, int mode,
                 long options, const char* comment, int* statuses, char** op_msg) {
-    return dispatch(session, file_set_operation(0, hwnd, files, count, mode, options, comment,
-                                                statuses, op_msg));
+    return dispatch(session, file_set_operation(protocol::op::kAdd, hwnd, files, count, mode,
+                                                options, comment, statuses, op_msg));
 }
 
 int nrw_api_checkin(NRWAPIS_Session* session, nrw_hwnd hwnd, const char** files, int count,
                     int mode, long options, const char* comment, int* statuses, char** op_msg) {
-    return dispatch(session, file_set_operation(1, hwnd, files, count, mode, options, comment,
-                                                statuses, op_msg));
+    return dispatch(session, file_set_operation(protocol::op::kCheckin, hwnd, files, count, mode,
+                                                options, comment, statuses, op_msg));
 }
 
 int nrw_api_checkout(NRWAPIS_Session* session, nrw_hwnd hwnd, const char** files, int count,
                      int mode, long options, const char* comment, int* statuses, char** op_msg) {
-    return dispatch(session, file_set_operation(2, hwnd, files, count, mode, options, comment,
-                                                statuses, op_msg));
+    return dispatch(session, file_set_operation(protocol::op::kCheckout, hwnd, files, count, mode,
+                                                options, comment, statuses, op_msg));
 }
 
 int nrw_api_cancel(NRWAPIS_Session* session, nrw_hwnd hwnd, const char** files, int count, int mode,
                    long options, int* statuses, char** op_msg) {
-    return dispatch(session, file_set_operation(3, hwnd, files, count, mode, options, nullptr,
-                                                statuses, op_msg));
+    return dispatch(session, file_set_operation(protocol::op::kCancelCheckout, hwnd, files, count,
+                                                mode, options, nullptr, statuses, op_msg));
 }
 
 int nrw_api_rename(NRWAPIS_Session* session, nrw_hwnd hwnd, const char** files, int count,
@@ -163,23 +166,23 @@ int nrw_api_rename(NRWAPIS_Session* session, nrw_hwnd hwnd, const char** files, 
                    int* statuses, char** op_msg) {
     if (!nrwapis::are_safe_names(new_names, count)) return 1;
     const NRWAPIS_CustomRenameRequest rename(new_names, count);
-    Operation op =
-        file_set_operation(4, hwnd, files, count, mode, options, comment, statuses, op_msg);
+    Operation op = file_set_operation(protocol::op::kRename, hwnd, files, count, mode, options,
+                                      comment, statuses, op_msg);
     op.custom_request = &rename;
     return dispatch(session, op);
 }
 
 int nrw_api_remove(NRWAPIS_Session* session, nrw_hwnd hwnd, const char** files, int count, int mode,
                    long options, const char* comment, int* statuses, char** op_msg) {
-    return dispatch(session, file_set_operation(5, hwnd, files, count, mode, options, comment,
-                                                statuses, op_msg));
+    return dispatch(session, file_set_operation(protocol::op::kRemove, hwnd, files, count, mode,
+                                                options, comment, statuses, op_msg));
 }
 
 int nrw_api_query(NRWAPIS_Session* session, const char* path, long options, long* result) {
     if (result == nullptr) return 1;
     NRWAPIS_CustomQueryResponse query(result);
     const char* path_set[] = {path};
-    Operation op = path_operation(6, path_set);
+    Operation op = path_operation(protocol::op::kQuery, path_set);
     op.mode = 1;
     op.options = options;
     op.custom_response = &query;
@@ -187,40 +190,40 @@ int nrw_api_query(NRWAPIS_Session* session, const char* path, long options, long
 }
 
 int nrw_api_compare_with_pred(NRWAPIS_Session* session, const char* path) {
-    return simple_path_operation(session, 7, path);
+    return simple_path_operation(session, protocol::op::kCompareWithPredecessor, path);
 }
 
 int nrw_api_history(NRWAPIS_Session* session, const char* path) {
-    return simple_path_operation(session, 8, path);
+    return simple_path_operation(session, protocol::op::kHistory, path);
 }
 
 int nrw_api_property(NRWAPIS_Session* session, nrw_hwnd hwnd, const char* path) {
     const char* path_set[] = {path};
-    Operation op = path_operation(9, path_set);
+    Operation op = path_operation(protocol::op::kProperties, path_set);
     op.hwnd = hwnd;
     return dispatch(session, op);
 }
 
 int nrw_api_launch_nrw(NRWAPIS_Session* session) {
-    return dispatch(session, Operation{10});
+    return dispatch(session, Operation{protocol::op::kLaunch});
 }
 
 int nrw_api_update(NRWAPIS_Session* session, nrw_hwnd hwnd, const char** files, int count, int mode,
                    long options, int* statuses, char** op_msg) {
-    return dispatch(session, file_set_operation(11, hwnd, files, count, mode, options, nullptr,
-                                                statuses, op_msg));
+    return dispatch(session, file_set_operation(protocol::op::kUpdate, hwnd, files, count, mode,
+                                                options, nullptr, statuses, op_msg));
 }
 
 int nrw_api_restore(NRWAPIS_Session* session, nrw_hwnd hwnd, const char** files, int count,
                     int mode, long options, int* statuses, char** op_msg) {
-    return dispatch(session, file_set_operation(12, hwnd, files, count, mode, options, nullptr,
-                                                statuses, op_msg));
+    return dispatch(session, file_set_operation(protocol::op::kRestore, hwnd, files, count, mode,
+                                                options, nullptr, statuses, op_msg));
 }
 
 int nrw_api_refresh(NRWAPIS_Session* session, nrw_hwnd hwnd, const char* path, int mode,
                     long options) {
     const char* path_set[] = {path};
-    Operation op = path_operation(13, path_set);
+    Operation op = path_operation(protocol::op::kRefresh, path_set);
     op.hwnd = hwnd;
     op.mode = mode;
     op.options = options;
@@ -228,7 +231,7 @@ int nrw_api_refresh(NRWAPIS_Session* session, nrw_hwnd hwnd, const char* path, i
 }
 
 int nrw_api_vtree(NRWAPIS_Session* session, const char* path) {
-    return simple_path_operation(session, 14, path);
+    return simple_path_operation(session, protocol::op::kVersionTree, path);
 }
 
 int nrw_api_deliver(NRWAPIS_Session* session, const char* path, const char* stream,
@@ -238,14 +241,14 @@ int nrw_api_deliver(NRWAPIS_Session* session, const char* path, const char* stre
         return 1;
     const NRWAPIS_CustomDeliverRequest deliver(stream, target, to_view);
     const char* path_set[] = {path};
-    Operation op = path_operation(15, path_set);
+    Operation op = path_operation(protocol::op::kDeliver, path_set);
     op.options = options;
     op.custom_request = &deliver;
     return dispatch(session, op);
 }
 
 int nrw_api_find_merge(NRWAPIS_Session* session) {
-    return dispatch(session, Operation{16});
+    return dispatch(session, Operation{protocol::op::kFindMerge});
 }
 
 int nrw_api_rebase(NRWAPIS_Session* session, const char* path, const char* stream, const char* view,
@@ -253,7 +256,7 @@ int nrw_api_rebase(NRWAPIS_Session* session, const char* path, const char* strea
     if (!nrwapis::is_safe_text(stream) || !nrwapis::is_safe_text(view)) return 1;
     const NRWAPIS_CustomRebaseRequest rebase(stream, view);
     const char* path_set[] = {path};
-    Operation op = path_operation(17, path_set);
+    Operation op = path_operation(protocol::op::kRebase, path_set);
     op.options = options;
     op.custom_request = &rebase;
     return dispatch(session, op);

@@ -22,17 +22,18 @@ void append_window(std::string& out, nrwapis::Window window) {
     out.append(digits, sizeof(digits));
 }
 
-void append_section(std::string& out, const char* start_tag, const char* value,
-                    const char* end_tag) {
+namespace protocol = nrwapis::protocol;
+
+void append_section(std::string& out, const protocol::Section& section, const char* value) {
     if (value == nullptr) return;
-    out += start_tag;
+    out += section.start;
     out += value;
-    out += end_tag;
+    out += section.end;
 }
 
 void append_name_set(std::string& out, const char* const* names, std::int32_t count) {
     for (std::int32_t i = 0; i < count; ++i) {
-        if (i > 0) out += nrwapis::protocol::kNameSeparator;
+        if (i > 0) out += protocol::kNameSeparator;
         out += names[i];
     }
 }
@@ -47,9 +48,9 @@ NRWAPIS_CustomDeliverRequest::NRWAPIS_CustomDeliverRequest(const char* stream, c
 NRWAPIS_CustomDeliverRequest::~NRWAPIS_CustomDeliverRequest() = default;
 
 void NRWAPIS_CustomDeliverRequest::encode(std::string& out) const {
-    append_section(out, "<deliver_stream_start>", m_stream, "<deliver_stream_end>");
-    append_section(out, "<deliver_target_start>", m_target, "<deliver_target_end>");
-    append_section(out, "<deliver_toview_start>", m_toview, "<deliver_toview_end>");
+    append_section(out, protocol::kDeliverStream, m_stream);
+    append_section(out, protocol::kDeliverTarget, m_target);
+    append_section(out, protocol::kDeliverToView, m_toview);
 }
 
 NRWAPIS_CustomRebaseRequest::NRWAPIS_CustomRebaseRequest(const char* stream, const char* view)
@@ -57,8 +58,8 @@ NRWAPIS_CustomRebaseRequest::NRWAPIS_CustomRebaseRequest(const char* stream, con
 NRWAPIS_CustomRebaseRequest::~NRWAPIS_CustomRebaseRequest() = default;
 
 void NRWAPIS_CustomRebaseRequest::encode(std::string& out) const {
-    append_section(out, "<rebase_stream_start>", m_stream, "<rebase_stream_end>");
-    append_section(out, "<rebase_view_start>", m_view, "<rebase_view_end>");
+    append_section(out, protocol::kRebaseStream, m_stream);
+    append_section(out, protocol::kRebaseView, m_view);
 }
 
 NRWAPIS_CustomRenameRequest::NRWAPIS_CustomRenameRequest(const char* const* new_names,
@@ -67,9 +68,9 @@ NRWAPIS_CustomRenameRequest::NRWAPIS_CustomRenameRequest(const char* const* new_
 NRWAPIS_CustomRenameRequest::~NRWAPIS_CustomRenameRequest() = default;
 
 void NRWAPIS_CustomRenameRequest::encode(std::string& out) const {
-    out += "<rename_nameset_start>";
+    out += protocol::kRenameNameSet.start;
     append_name_set(out, m_new_names, m_count);
-    out += "<rename_nameset_end>";
+    out += protocol::kRenameNameSet.end;
 }
 
 NRWAPIS_Request::NRWAPIS_Request(std::int32_t op_id, const char* const* files,
@@ -83,22 +84,23 @@ NRWAPIS_Request::NRWAPIS_Request(std::int32_t op_id, const char* const* files,
 NRWAPIS_Request::~NRWAPIS_Request() = default;
 
 void NRWAPIS_Request::encode_common(std::string& out) const {
-    out += nrwapis::protocol::kRequestStart;
-    out += "<op_identifier_start>";
+    out += protocol::kRequestStart;
+    out += protocol::kOperation.start;
     append_number(out, m_op_id);
-    out += "<op_identifier_end><fileset_start>";
+    out += protocol::kOperation.end;
+    out += protocol::kFileSet.start;
     append_name_set(out, m_files, m_file_count);
-    out += "<fileset_end>";
+    out += protocol::kFileSet.end;
     if (m_options > 0) {
-        out += "<opt_start>";
+        out += protocol::kOptions.start;
         append_number(out, m_options);
-        out += "<opt_end>";
+        out += protocol::kOptions.end;
     }
     if (m_custom != nullptr) m_custom->encode(out);
 }
 
 void NRWAPIS_Request::encode_end(std::string& out) const {
-    out += nrwapis::protocol::kRequestEnd;
+    out += protocol::kRequestEnd;
     out += '\n';
 }
 
@@ -114,11 +116,12 @@ NRWAPIS_GraphicalRequest::~NRWAPIS_GraphicalRequest() = default;
 
 void NRWAPIS_GraphicalRequest::encode(std::string& out) const {
     encode_common(out);
-    out += "<win_handle_start>";
+    out += protocol::kWindow.start;
     append_window(out, m_win_handle);
-    out += "<win_handle_end><req_mode_start>";
+    out += protocol::kWindow.end;
+    out += protocol::kMode.start;
     append_number(out, m_mode);
-    out += "<req_mode_end>";
+    out += protocol::kMode.end;
     encode_end(out);
 }
 
@@ -132,8 +135,8 @@ NRWAPIS_NonGraphicalRequest::~NRWAPIS_NonGraphicalRequest() = default;
 
 void NRWAPIS_NonGraphicalRequest::encode(std::string& out) const {
     encode_common(out);
-    out += "<req_mode_start>1<req_mode_end>";
-    append_section(out, "<comments_start>", m_comments, "<comments_end>");
+    append_section(out, protocol::kMode, "1");
+    append_section(out, protocol::kComments, m_comments);
     encode_end(out);
 }
 

@@ -8,17 +8,9 @@
 
 namespace {
 
-using nrwapis::protocol::kResponseEnd;
-using nrwapis::protocol::kResponseStart;
-constexpr std::string_view kErrorMarker = "<E_R_R>";
-constexpr std::string_view kExitStart = "<exit_st_start>";
-constexpr std::string_view kExitEnd = "<exit_st_end>";
-constexpr std::string_view kStatusStart = "<individual_st_start>";
-constexpr std::string_view kStatusEnd = "<individual_st_end>";
-constexpr std::string_view kMessageStart = "<crv_op_msg_start>";
-constexpr std::string_view kMessageEnd = "<crv_op_msg_end>";
-constexpr std::string_view kQueryStart = "<query_res_start>";
-constexpr std::string_view kQueryEnd = "<query_res_end>";
+namespace protocol = nrwapis::protocol;
+using protocol::kResponseEnd;
+using protocol::kResponseStart;
 
 constexpr int kCancelled = 2;
 
@@ -82,14 +74,16 @@ NRWAPIS_CustomQueryResponse::~NRWAPIS_CustomQueryResponse() = default;
 int NRWAPIS_CustomQueryResponse::decode(const std::string& text) {
     *m_result = 0;
     std::string_view content;
-    if (extract_section(text, kQueryStart, kQueryEnd, content, false, false) != 0) return 1;
+    if (extract_section(text, protocol::kQueryResult.start, protocol::kQueryResult.end, content,
+                        false, false) != 0)
+        return 1;
     return nrwapis::read_long(content, *m_result) ? 0 : 1;
 }
 
 NRWAPIS_Response::~NRWAPIS_Response() = default;
 
 int NRWAPIS_Response::is_well_formed(const std::string& text) {
-    if (text.find(kErrorMarker) != std::string::npos) return 1;
+    if (text.find(protocol::kErrorMarker) != std::string::npos) return 1;
     if (text.size() < kResponseStart.size() + kResponseEnd.size()) return 1;
     if (text.find(kResponseStart) != 0) return 1;
     return text.find(kResponseEnd) == text.size() - kResponseEnd.size() ? 0 : 1;
@@ -99,7 +93,9 @@ int NRWAPIS_Response::decode_common(const std::string& text, int count, int* sta
                                     NRWAPIS_CustomResponse* custom) const {
     if (is_well_formed(text) != 0) return 1;
     std::string_view content;
-    if (extract_section(text, kExitStart, kExitEnd, content, false, false) != 0) return 1;
+    if (extract_section(text, protocol::kExitStatus.start, protocol::kExitStatus.end, content,
+                        false, false) != 0)
+        return 1;
     int exit_status = 0;
     // An exit status that cannot be read is a failure, never a success.
     if (!nrwapis::read_int(content, exit_status)) return 1;
@@ -108,7 +104,9 @@ int NRWAPIS_Response::decode_common(const std::string& text, int count, int* sta
     const int custom_result = custom != nullptr ? custom->decode(text) : 0;
     if (exit_status == 1) {
         if (statuses == nullptr) return 1;
-        if (extract_section(text, kStatusStart, kStatusEnd, content, false, false) != 0) return 1;
+        if (extract_section(text, protocol::kFileStatuses.start, protocol::kFileStatuses.end,
+                            content, false, false) != 0)
+            return 1;
         for (int i = 0; i < count && nrwapis::read_int(content, statuses[i]); ++i) {
         }
         return 1;
@@ -133,7 +131,8 @@ int NRWAPIS_NonGraphicalResponse::decode(const std::string& text, int count, int
     if (op_msg != nullptr) {
         *op_msg = nullptr;
         std::string_view message;
-        message_result = extract_section(text, kMessageStart, kMessageEnd, message, true, true);
+        message_result = extract_section(text, protocol::kMessage.start, protocol::kMessage.end,
+                                         message, true, true);
         // Even a failed operation hands back the helper's explanation.
         if (message_result == 0 && !message.empty()) *op_msg = copy_message(message);
     }

@@ -9,6 +9,7 @@ namespace helper {
 namespace {
 
 namespace fs = std::filesystem;
+namespace protocol = nrwapis::protocol;
 
 // A changed file is checked in and differs from the repository's copy ('M' in
 // the state file): the status query says so.
@@ -49,19 +50,19 @@ struct Transition {
 // The state a file must be in for an operation, and the one it leaves behind.
 bool transition_for(int op, Transition& transition) {
     switch (op) {
-        case 0:
+        case protocol::op::kAdd:
             transition = {FileState::uncontrolled, FileState::checked_in, "added"};
             return true;
-        case 1:
+        case protocol::op::kCheckin:
             transition = {FileState::checked_out, FileState::checked_in, "checked in"};
             return true;
-        case 2:
+        case protocol::op::kCheckout:
             transition = {FileState::checked_in, FileState::checked_out, "checked out"};
             return true;
-        case 3:
+        case protocol::op::kCancelCheckout:
             transition = {FileState::checked_out, FileState::checked_in, "checkout undone"};
             return true;
-        case 5:
+        case protocol::op::kRemove:
             transition = {FileState::checked_in, FileState::uncontrolled, "removed"};
             return true;
         default:
@@ -81,7 +82,7 @@ std::string query_answer(const Repository& repository, const Request& request) {
                      : state == FileState::checked_in ? 1
                      : state == FileState::changed    ? 9
                                                       : 3;
-    return response(0, "<query_res_start>" + std::to_string(bits) + "<query_res_end>");
+    return response(0, section_text(protocol::kQueryResult, std::to_string(bits)));
 }
 
 // The working copy follows the repository: a restore puts a missing file back, a
@@ -96,8 +97,7 @@ std::string restore(const Request& request) {
 
 std::string rename(Repository& repository, const Request& request, const std::string& state_file) {
     std::string new_name;
-    if (request.files.size() != 1 ||
-        !section(request.raw, "<rename_nameset_start>", "<rename_nameset_end>", new_name))
+    if (request.files.size() != 1 || !section(request.raw, protocol::kRenameNameSet, new_name))
         return response(1, "");
     const std::string& old_path = request.files[0];
     const std::size_t slash = old_path.find_last_of("\\/");
@@ -120,9 +120,9 @@ std::string rename(Repository& repository, const Request& request, const std::st
 
 std::string demo_answer(const Request& request, const std::string& state_file) {
     Repository repository = load(state_file);
-    if (request.op == 6) return query_answer(repository, request);
-    if (request.op == 12) return restore(request);
-    if (request.op == 4) return rename(repository, request, state_file);
+    if (request.op == protocol::op::kQuery) return query_answer(repository, request);
+    if (request.op == protocol::op::kRestore) return restore(request);
+    if (request.op == protocol::op::kRename) return rename(repository, request, state_file);
     Transition transition{};
     if (!transition_for(request.op, transition)) return response(0, "");
 
@@ -141,8 +141,8 @@ std::string demo_answer(const Request& request, const std::string& state_file) {
     }
     save(repository, state_file);
     std::string sections;
-    if (!all_done) sections += "<individual_st_start>" + statuses + "<individual_st_end>";
-    if (request.mode == 1) sections += "<crv_op_msg_start>" + message + "<crv_op_msg_end>";
+    if (!all_done) sections += section_text(protocol::kFileStatuses, statuses);
+    if (request.mode == 1) sections += section_text(protocol::kMessage, message);
     return response(all_done ? 0 : 1, sections);
 }
 

@@ -102,8 +102,8 @@ bool take_script(const std::string& dir, std::string& script) {
 
 std::string echo_answer(const helper::Request& request) {
     std::string names;
-    helper::section(request.raw, "<fileset_start>", "<fileset_end>", names);
-    return helper::response(0, "<crv_op_msg_start>" + names + "<crv_op_msg_end>");
+    helper::section(request.raw, nrwapis::protocol::kFileSet, names);
+    return helper::response(0, helper::section_text(nrwapis::protocol::kMessage, names));
 }
 
 void answer_in_pieces(const std::string& text, int pieces, int pause_ms) {
@@ -185,11 +185,12 @@ void answer(const helper::Request& request, const std::string& log_dir) {
     std::string script;
     if (!script_dir.empty() && take_script(script_dir, script)) return run_script(script, request);
     const std::string mode = env("NRWH_MODE");
-    const std::string text = mode == "status" && request.op == 6
-                                 ? helper::response(0, "<query_res_start>1<query_res_end>")
-                             : mode == "echo" || mode == "status" || !script_dir.empty()
-                                 ? echo_answer(request)
-                                 : helper::demo_answer(request, state_file());
+    const std::string text =
+        mode == "status" && request.op == nrwapis::protocol::op::kQuery
+            ? helper::response(0, helper::section_text(nrwapis::protocol::kQueryResult, "1"))
+        : mode == "echo" || mode == "status" || !script_dir.empty()
+            ? echo_answer(request)
+            : helper::demo_answer(request, state_file());
     if (!log_dir.empty()) append_file(log_dir + "/answers.log", text + "\n");
     const int pieces = std::atoi(env("NRWH_PIECES").c_str());
     if (pieces > 1)

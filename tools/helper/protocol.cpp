@@ -6,24 +6,30 @@
 
 namespace helper {
 
-bool section(const std::string& text, const std::string& start, const std::string& end,
-             std::string& content) {
-    const std::size_t from = text.find(start);
+namespace protocol = nrwapis::protocol;
+
+bool section(const std::string& text, const protocol::Section& tags, std::string& content) {
+    const std::size_t from = text.find(tags.start);
     if (from == std::string::npos) return false;
-    const std::size_t to = text.find(end, from + start.size());
+    const std::size_t to = text.find(tags.end, from + tags.start.size());
     if (to == std::string::npos) return false;
-    content = text.substr(from + start.size(), to - from - start.size());
+    content = text.substr(from + tags.start.size(), to - from - tags.start.size());
     return true;
+}
+
+std::string section_text(const protocol::Section& tags, const std::string& value) {
+    return std::string(tags.start) + value + std::string(tags.end);
 }
 
 std::vector<std::string> split_names(const std::string& joined) {
     std::vector<std::string> names;
     if (joined.empty()) return names;
     std::size_t from = 0;
-    for (std::size_t sep = joined.find("<>"); sep != std::string::npos;
-         sep = joined.find("<>", from)) {
+    const std::string_view separator = protocol::kNameSeparator;
+    for (std::size_t sep = joined.find(separator); sep != std::string::npos;
+         sep = joined.find(separator, from)) {
         names.push_back(joined.substr(from, sep - from));
-        from = sep + 2;
+        from = sep + separator.size();
     }
     names.push_back(joined.substr(from));
     return names;
@@ -33,20 +39,18 @@ Request parse_request(const std::string& raw) {
     Request request;
     request.raw = raw;
     std::string value;
-    if (section(raw, "<op_identifier_start>", "<op_identifier_end>", value))
-        request.op = std::atoi(value.c_str());
-    if (section(raw, "<req_mode_start>", "<req_mode_end>", value))
-        request.mode = std::atoi(value.c_str());
-    if (section(raw, "<opt_start>", "<opt_end>", value)) request.options = std::atol(value.c_str());
-    if (section(raw, "<fileset_start>", "<fileset_end>", value)) request.files = split_names(value);
-    request.has_comment = section(raw, "<comments_start>", "<comments_end>", request.comment);
+    if (section(raw, protocol::kOperation, value)) request.op = std::atoi(value.c_str());
+    if (section(raw, protocol::kMode, value)) request.mode = std::atoi(value.c_str());
+    if (section(raw, protocol::kOptions, value)) request.options = std::atol(value.c_str());
+    if (section(raw, protocol::kFileSet, value)) request.files = split_names(value);
+    request.has_comment = section(raw, protocol::kComments, request.comment);
     return request;
 }
 
 std::string response(int exit_status, const std::string& extra_sections) {
-    return std::string(nrwapis::protocol::kResponseStart) + "<exit_st_start>" +
-           std::to_string(exit_status) + "<exit_st_end>" + extra_sections +
-           std::string(nrwapis::protocol::kResponseEnd);
+    return std::string(protocol::kResponseStart) +
+           section_text(protocol::kExitStatus, std::to_string(exit_status)) + extra_sections +
+           std::string(protocol::kResponseEnd);
 }
 
 }  // namespace helper

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "protocol_text.h"
+
 namespace helper {
 
 struct Request {
@@ -16,9 +18,10 @@ struct Request {
     bool has_comment = false;
 };
 
-// Content between the first start tag and the first end tag after it.
-bool section(const std::string& text, const std::string& start, const std::string& end,
-             std::string& content);
+// Content between the section's first start tag and the first end tag after it.
+bool section(const std::string& text, const nrwapis::protocol::Section& tags, std::string& content);
+// The section with the value between its tags.
+std::string section_text(const nrwapis::protocol::Section& tags, const std::string& value);
 std::vector<std::string> split_names(const std::string& joined);
 Request parse_request(const std::string& raw);
 
