@@ -9,14 +9,16 @@
 #include "trace_scope.h"
 
 namespace nrwscc {
+namespace {
+// The one helper session of the process and the number of initialized
+// providers, guarded by g_sessionLock, as hosts may call from any thread.
 NRWAPIS_Session* g_session = nullptr;
 int32_t refCount = 0;
-HWND g_ideWindow = nullptr;
-HWND g_helperWindow = nullptr;
-std::mutex g_stateLock;
+std::mutex g_sessionLock;
+}  // namespace
 
 NRWAPIS_Session* current_session() {
-    std::lock_guard<std::mutex> guard(g_stateLock);
+    std::lock_guard<std::mutex> guard(g_sessionLock);
     return g_session;
 }
 
@@ -79,7 +81,7 @@ SCCRTN NRWScc_Impl::Initialize(HWND, LPCSTR lpCallerName, LPSTR lpSccName, LPLON
     Scope scope("Initialize");
     const char* caller = lpCallerName != nullptr ? lpCallerName : "";
     {
-        std::lock_guard<std::mutex> guard(g_stateLock);
+        std::lock_guard<std::mutex> guard(g_sessionLock);
         ++refCount;
         scope.writeTrace("refCount : %d", static_cast<int>(refCount));
         if (g_session == nullptr) {
@@ -112,7 +114,7 @@ SCCRTN NRWScc_Impl::UnInitialize() {
         std::lock_guard<std::mutex> guard(m_memberLock);
         m_callerName.clear();
     }
-    std::lock_guard<std::mutex> guard(g_stateLock);
+    std::lock_guard<std::mutex> guard(g_sessionLock);
     --refCount;
     scope.writeTrace("refCount : %d", static_cast<int>(refCount));
     if (refCount == 0 && g_session != nullptr) {
@@ -135,8 +137,7 @@ SCCRTN NRWScc_Impl::OpenProject(HWND, LPSTR, LPSTR lpProjName, LPCSTR lpLocalPro
         m_textOutProc = lpTextOutProc;
     }
     m_projState = 4;
-    std::lock_guard<std::mutex> guard(g_stateLock);
-    g_ideWindow = nullptr;
+    window_cache().forgetHostWindow();
     return SCC_OK;
 }
 

@@ -166,8 +166,6 @@ class NRWScc_Impl : public NRWScc_Base {
     void resolveParentWindow(HWND& window) const;
     void raiseHostWindow(HWND window) const;
     void activateHelperWindow() const;
-    static bool findProcessWindow(HWND window, std::uint32_t* process_id);
-    static void searchWindowsOf(std::uint32_t process_id);
 
     // False only when the file is known not to exist.
     static bool isFilePresent(LPCSTR path);

@@ -21,13 +21,29 @@ constexpr LONG kCapabilities = SCC_CAP_REMOVE | SCC_CAP_RENAME | SCC_CAP_DIFF | 
 constexpr std::size_t kHostNameBuffer = 32;
 constexpr LONG kCommentLength = 4096;
 
-// The one helper session of the process, the number of initialized providers and
-// the saved windows; all guarded by g_stateLock, as hosts may call from any thread.
-extern NRWAPIS_Session* g_session;
-extern int32_t refCount;
-extern HWND g_ideWindow;
-extern HWND g_helperWindow;
-extern std::mutex g_stateLock;
+// The windows a command works with, kept for the process: the host's own
+// top-level window, found once per opened project, and the helper's, looked for
+// anew each time. Hosts may call from any thread, so every method takes the
+// cache's lock and no caller can read a window unguarded.
+class WindowCache {
+  public:
+    // The saved host window, or the first visible top-level window of this
+    // process, which is then saved.
+    HWND hostWindow();
+    // The first visible top-level window of the helper's process; the last one
+    // found while it shows none.
+    HWND helperWindow(std::uint32_t helper_process_id);
+    // A project opened anew finds its host window again.
+    void forgetHostWindow();
+
+  private:
+    std::mutex m_lock;
+    HWND m_host = nullptr;
+    HWND m_helper = nullptr;
+};
+
+// The process's one window cache.
+WindowCache& window_cache();
 
 }  // namespace nrwscc
 
