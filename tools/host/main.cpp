@@ -1,6 +1,7 @@
 // A command-line host for any Source Code Control plug-in: it loads the plug-in
 // by full path, as an IDE does, and runs one command on files through the
 // standard exports. See kUsage.
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -173,7 +174,18 @@ class Session {
                                  aux_path, "", print_text, 0);
     }
 
-    SCCRTN run(const std::string& command, std::vector<std::string> args);
+    // A command: its name, how many arguments it takes, and what it does with
+    // its files (and a check-in's comment).
+    struct Command {
+        const char* name;
+        std::size_t least;
+        std::size_t most;
+        SCCRTN (*run)(Session& session, LONG count, LPCSTR* files, const char* comment);
+    };
+    // The command of that name that takes that many arguments, or none.
+    static const Command* find(const std::string& name, std::size_t arguments);
+
+    SCCRTN run(const Command& command, std::vector<std::string> args);
 
   private:
     std::vector<LPCSTR> list(const std::vector<std::string>& files) const {
@@ -209,46 +221,74 @@ class Session {
     LONG m_caps = 0, m_checkout_len = 0, m_comment_len = 0;
 };
 
-SCCRTN Session::run(const std::string& command, std::vector<std::string> args) {
+const Session::Command* Session::find(const std::string& name, std::size_t arguments) {
+    constexpr std::size_t kAny = SIZE_MAX;
+    static const Command kCommands[] = {
+        {"info", 0, kAny, [](Session& s, LONG, LPCSTR*, const char*) { return s.info(); }},
+        {"run", 0, kAny,
+         [](Session& s, LONG n, LPCSTR* files, const char*) {
+             return s.m_scc.RunScc(s.m_context, nullptr, n, files);
+         }},
+        {"status", 1, kAny,
+         [](Session& s, LONG n, LPCSTR* files, const char*) {
+             return s.status(std::vector<std::string>(files, files + n));
+         }},
+        {"checkout", 1, kAny,
+         [](Session& s, LONG n, LPCSTR* files, const char*) {
+             return s.m_scc.Checkout(s.m_context, nullptr, n, files, "", 0, nullptr);
+         }},
+        {"uncheckout", 1, kAny,
+         [](Session& s, LONG n, LPCSTR* files, const char*) {
+             return s.m_scc.Uncheckout(s.m_context, nullptr, n, files, 0, nullptr);
+         }},
+        {"checkin", 1, kAny,
+         [](Session& s, LONG n, LPCSTR* files, const char* comment) {
+             return s.m_scc.Checkin(s.m_context, nullptr, n, files, comment, 0, nullptr);
+         }},
+        {"add", 1, kAny,
+         [](Session& s, LONG n, LPCSTR* files, const char*) {
+             std::vector<LONG> flags(static_cast<std::size_t>(n), 0);
+             return s.m_scc.Add(s.m_context, nullptr, n, files, "", flags.data(), nullptr);
+         }},
+        {"remove", 1, kAny,
+         [](Session& s, LONG n, LPCSTR* files, const char*) {
+             return s.m_scc.Remove(s.m_context, nullptr, n, files, "", 0, nullptr);
+         }},
+        {"get", 1, kAny,
+         [](Session& s, LONG n, LPCSTR* files, const char*) {
+             return s.m_scc.Get(s.m_context, nullptr, n, files, 0, nullptr);
+         }},
+        {"history", 1, kAny,
+         [](Session& s, LONG n, LPCSTR* files, const char*) {
+             return s.m_scc.History(s.m_context, nullptr, n, files, 0, nullptr);
+         }},
+        {"diff", 1, 1,
+         [](Session& s, LONG, LPCSTR* files, const char*) {
+             return s.m_scc.Diff(s.m_context, nullptr, files[0], 0, nullptr);
+         }},
+        {"properties", 1, 1,
+         [](Session& s, LONG, LPCSTR* files, const char*) {
+             return s.m_scc.Properties(s.m_context, nullptr, files[0]);
+         }},
+        {"rename", 2, 2,
+         [](Session& s, LONG, LPCSTR* files, const char*) {
+             return s.m_scc.Rename(s.m_context, nullptr, files[0], files[1]);
+         }},
+    };
+    for (const Command& command : kCommands)
+        if (name == command.name)
+            return arguments >= command.least && arguments <= command.most ? &command : nullptr;
+    return nullptr;
+}
+
+SCCRTN Session::run(const Command& command, std::vector<std::string> args) {
     std::string comment;
-    if (command == "checkin" && args.size() >= 2 && args[0] == "-m") {
+    if (std::strcmp(command.name, "checkin") == 0 && args.size() >= 2 && args[0] == "-m") {
         comment = args[1];
         args.erase(args.begin(), args.begin() + 2);
     }
     auto names = list(args);
-    const LONG n = static_cast<LONG>(names.size());
-    LPCSTR* files = names.data();
-    LPVOID c = m_context;
-    if (command == "info") return info();
-    if (command == "status") return status(args);
-    if (command == "checkout") return m_scc.Checkout(c, nullptr, n, files, "", 0, nullptr);
-    if (command == "uncheckout") return m_scc.Uncheckout(c, nullptr, n, files, 0, nullptr);
-    if (command == "checkin")
-        return m_scc.Checkin(c, nullptr, n, files, comment.c_str(), 0, nullptr);
-    if (command == "add") {
-        std::vector<LONG> flags(names.size(), 0);
-        return m_scc.Add(c, nullptr, n, files, "", flags.data(), nullptr);
-    }
-    if (command == "remove") return m_scc.Remove(c, nullptr, n, files, "", 0, nullptr);
-    if (command == "get") return m_scc.Get(c, nullptr, n, files, 0, nullptr);
-    if (command == "diff" && n == 1) return m_scc.Diff(c, nullptr, files[0], 0, nullptr);
-    if (command == "history") return m_scc.History(c, nullptr, n, files, 0, nullptr);
-    if (command == "properties" && n == 1) return m_scc.Properties(c, nullptr, files[0]);
-    if (command == "rename" && n == 2) return m_scc.Rename(c, nullptr, files[0], files[1]);
-    if (command == "run") return m_scc.RunScc(c, nullptr, n, files);
-    return SCC_E_OPNOTSUPPORTED;
-}
-
-bool known_command(const Options& options) {
-    static const char* kWithFiles[] = {"status", "checkout", "uncheckout", "checkin",
-                                       "add",    "remove",   "get",        "history"};
-    const std::string& c = options.command;
-    const std::size_t n = options.args.size();
-    for (const char* name : kWithFiles)
-        if (c == name) return n >= 1;
-    if (c == "diff" || c == "properties") return n == 1;
-    if (c == "rename") return n == 2;
-    return c == "info" || c == "run";
+    return command.run(*this, static_cast<LONG>(names.size()), names.data(), comment.c_str());
 }
 
 int fail(const Options& options, const std::string& what) {
@@ -267,7 +307,9 @@ int main(int argc, char** argv) {
         return kDone;
     }
     if (argc == 4 && std::strcmp(argv[1], "demo") == 0) return run_demo(argv[2], argv[3]);
-    if (!parse(argc, argv, options) || !known_command(options)) {
+    const Session::Command* command = nullptr;
+    if (!parse(argc, argv, options) ||
+        (command = Session::find(options.command, options.args.size())) == nullptr) {
         std::fprintf(stderr, "%s", kUsage);
         return kError;
     }
@@ -281,7 +323,7 @@ int main(int argc, char** argv) {
         return fail(options, "cannot load " + options.plugin + ": " + error);
     Session session(scc, options);
     SCCRTN result = session.start();
-    if (result == SCC_OK) result = session.run(options.command, options.args);
+    if (result == SCC_OK) result = session.run(*command, options.args);
     if (result == SCC_OK) return kDone;
     if (result == SCC_I_OPERATIONCANCELED) {
         std::fprintf(stderr, "nrwhost %s: cancelled\n", options.command.c_str());
