@@ -17,7 +17,6 @@ char* NRWAPIS_Tracer::trace_dir = nullptr;
 
 namespace {
 
-constexpr const char* kTraceDirVariable = nrw::kTraceVariable;
 constexpr std::size_t kPathCapacity = 256;  // the path and its terminating zero
 
 // Guards the file and the flags: the plug-in is called from several host threads,
@@ -110,7 +109,7 @@ NRWAPIS_Tracer::NRWAPIS_Tracer(const char* module_name, const char* class_name,
             if (first_time) {
                 std::string folder;
                 // An empty value would put the file at the root of the drive.
-                if (nrwapis::platform::environment_value(kTraceDirVariable, folder) &&
+                if (nrwapis::platform::environment_value(nrw::kTraceVariable, folder) &&
                     !folder.empty()) {
                     trace_dir = new (std::nothrow) char[folder.size() + 1];
                     if (trace_dir != nullptr) {

@@ -18,7 +18,6 @@ constexpr long kAddabilityQuery = 1;
 constexpr DWORD kTextWarning = 2;
 const wchar_t kRefusedText[] =
     L"Some files will not be added to source because they are outside of vob path or invalid";
-const wchar_t* const kRefusedCaption = nrw::kMessageCaption;
 constexpr const char* kRefusedHeader =
     "Following files will not be added to source because they are outside a vob path  or "
     "invalid:";
@@ -69,7 +68,7 @@ SCCRTN NRWScc_Impl::classifyAndAdd(Scope& scope, HWND hWnd, LONG nFiles,
     }
     if (refused > 0) {
         // Owned by the window the host gave, as it gave it.
-        platform::show_message_box(hWnd, kRefusedText, kRefusedCaption);
+        platform::show_message_box(hWnd, kRefusedText, nrw::kMessageCaption);
         sendText(kRefusedHeader);
     }
     for (LONG i = 0; i < nFiles; ++i) {

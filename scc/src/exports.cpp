@@ -89,7 +89,7 @@ SCCRTN forward_paths(LPVOID context, std::initializer_list<LPCSTR> paths, Call c
 extern "C" {
 
 LONG SCC_CALL SccGetVersion(void) {
-    return nrwscc::kApiVersion;
+    return nrw::kSccApiVersion;
 }
 
 SCCRTN SCC_CALL SccInitialize(LPVOID* ppContext, HWND hWnd, LPCSTR lpCallerName, LPSTR lpSccName,

@@ -35,8 +35,8 @@ namespace {
 // padded copy would run past a smaller one.
 void copy_provider_name(LPSTR buffer) {
     if (buffer == nullptr) return;
-    const std::size_t length = std::min(std::strlen(kProviderName), kHostNameBuffer - 1);
-    std::memcpy(buffer, kProviderName, length);
+    const std::size_t length = std::min(std::strlen(nrw::kProviderName), kHostNameBuffer - 1);
+    std::memcpy(buffer, nrw::kProviderName, length);
     buffer[length] = '\0';
 }
 

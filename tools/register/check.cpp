@@ -86,9 +86,9 @@ void note_signature(Findings& out, const std::string& what, const std::string& p
 }
 
 void check_client_library(Findings& out, const std::string& folder, std::uint16_t machine) {
-    const std::string client = folder + "\\" + kClientFile;
+    const std::string client = folder + "\\" + nrw::kClientLibraryFile;
     if (!file_exists(client)) {
-        out.problem(std::string(kClientFile) + " is missing from " + folder,
+        out.problem(std::string(nrw::kClientLibraryFile) + " is missing from " + folder,
                     "reinstall the product: the plug-in cannot work without it");
         return;
     }
@@ -96,8 +96,8 @@ void check_client_library(Findings& out, const std::string& folder, std::uint16_
     const std::string why =
         client_problem(pe::read_image_file(client, image) ? &image : nullptr, client, machine);
     if (why.empty()) {
-        out.ok(std::string(kClientFile) + " is beside the plug-in");
-        note_signature(out, std::string("the client library ") + kClientFile, client);
+        out.ok(std::string(nrw::kClientLibraryFile) + " is beside the plug-in");
+        note_signature(out, std::string("the client library ") + nrw::kClientLibraryFile, client);
     } else
         out.problem("the plug-in's " + why.substr(4), "reinstall the product");
 }
@@ -126,7 +126,7 @@ void check_plugin_file(Findings& out, const Context& context, const View& view,
     note_signature(out, "the plug-in", plugin);
     const std::string folder = folder_of(plugin);
     check_client_library(out, folder, view.machine);
-    const std::string helper = folder_of(folder) + "\\" + kHelperFile;
+    const std::string helper = folder_of(folder) + "\\" + nrw::kHelperFile;
     if (file_exists(helper))
         out.ok(helper + " is one folder up");
     else
@@ -149,13 +149,14 @@ void check_default_plugin(Findings& out, const View& view, const std::string& de
 }
 
 void check_listing(Findings& out, const View& view) {
-    const auto listed = reg::read_string(kInstalledKey, kProviderName, view.flag);
+    const auto listed = reg::read_string(kInstalledKey, nrw::kProviderName, view.flag);
     if (!listed)
         out.problem("the provider is not listed under InstalledSCCProviders",
                     "run nrwregister install as administrator");
-    else if (*listed != kProviderKey)
-        out.problem(std::string("\"") + kProviderName + "\" under InstalledSCCProviders names " +
-                        *listed + " instead of " + kProviderKey,
+    else if (*listed != nrw::kProviderKey)
+        out.problem(std::string("\"") + nrw::kProviderName +
+                        "\" under InstalledSCCProviders names " + *listed + " instead of " +
+                        nrw::kProviderKey,
                     "run nrwregister install as administrator");
     else
         out.ok("listed under InstalledSCCProviders");
@@ -183,8 +184,9 @@ void report(Findings& out, const Finding& finding) {
 void check_unregistered(Findings& out, const Context& context, const View& view) {
     bool other_registered = false;
     for (const int bits : view_bits(context.facts.two_views))
-        other_registered = other_registered ||
-                           (bits != view.bits && reg::key_exists(kProviderKey, view_of(bits).flag));
+        other_registered =
+            other_registered ||
+            (bits != view.bits && reg::key_exists(nrw::kProviderKey, view_of(bits).flag));
     report(out, unregistered_view(context.facts, view.bits, other_registered, context.tools));
 }
 
@@ -200,13 +202,13 @@ void check_folder_access(Findings& out, const std::string& folder) {
 }
 
 void check_view(Findings& out, const Context& context, const View& view) {
-    if (!reg::key_exists(kProviderKey, view.flag)) {
+    if (!reg::key_exists(nrw::kProviderKey, view.flag)) {
         check_unregistered(out, context, view);
         return;
     }
-    const auto plugin = reg::read_string(kProviderKey, kServerPath, view.flag);
+    const auto plugin = reg::read_string(nrw::kProviderKey, kServerPath, view.flag);
     if (!plugin || plugin->empty()) {
-        out.problem(std::string("HKLM\\") + kProviderKey + " has no " + kServerPath,
+        out.problem(std::string("HKLM\\") + nrw::kProviderKey + " has no " + kServerPath,
                     "run nrwregister install as administrator");
     } else {
         out.ok(std::string("registered, ") + kServerPath + " " + *plugin);
@@ -221,9 +223,9 @@ void check_view(Findings& out, const Context& context, const View& view) {
 
 void check_trace_folder(Findings& out) {
     char folder[MAX_PATH];
-    const DWORD length = GetEnvironmentVariableA(kTraceVariable, folder, MAX_PATH);
+    const DWORD length = GetEnvironmentVariableA(nrw::kTraceVariable, folder, MAX_PATH);
     if (length == 0) {
-        out.note(std::string(kTraceVariable) + " is not set: no trace is written");
+        out.note(std::string(nrw::kTraceVariable) + " is not set: no trace is written");
         return;
     }
     const std::string named = length < MAX_PATH ? std::string(folder, length) : "a too long path";
@@ -232,10 +234,10 @@ void check_trace_folder(Findings& out) {
                                     FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (length < MAX_PATH && file != INVALID_HANDLE_VALUE) {
         CloseHandle(file);
-        out.ok(std::string(kTraceVariable) + " names a writable folder");
+        out.ok(std::string(nrw::kTraceVariable) + " names a writable folder");
         return;
     }
-    out.problem(std::string(kTraceVariable) + " names " + named +
+    out.problem(std::string(nrw::kTraceVariable) + " names " + named +
                     ", which is not a writable folder: no trace is written",
                 "create that folder, or set the variable to one you can write to");
 }

@@ -51,7 +51,7 @@ std::string installation_folder() {
 
 // The tools live beside the plug-in, in the nrwapis folder of the Navigator.
 std::string plugin_path() {
-    return installation_folder() + "\\" + kPluginFile;
+    return installation_folder() + "\\" + nrw::kPluginFile;
 }
 
 int registry_failed(const char* command, LONG status) {
@@ -90,27 +90,28 @@ int uninstall_view(const View& view) {
     reg::Journal journal;
     LONG status = ERROR_SUCCESS;
     const auto current = reg::read_string(kSccKey, kDefault);
-    if (current.value_or("") == kProviderKey) {
+    if (current.value_or("") == nrw::kProviderKey) {
         // Ours: the default before comes back; one that someone set since stays.
-        const std::string previous = reg::read_string(kProviderKey, kPreviousDefault).value_or("");
+        const std::string previous =
+            reg::read_string(nrw::kProviderKey, kPreviousDefault).value_or("");
         status = previous.empty() ? journal.delete_value(kSccKey, kDefault)
                                   : journal.set_string(kSccKey, kDefault, previous);
     }
     // Our display name is given back to what held it before, and an entry that
     // names another key is not ours to delete.
     if (status == ERROR_SUCCESS &&
-        reg::read_string(kInstalledKey, kProviderName).value_or("") == kProviderKey) {
-        const auto previous = reg::read_raw(kProviderKey, kPreviousListing);
-        status = previous ? journal.set_raw(kInstalledKey, kProviderName, *previous)
-                          : journal.delete_value(kInstalledKey, kProviderName);
+        reg::read_string(kInstalledKey, nrw::kProviderName).value_or("") == nrw::kProviderKey) {
+        const auto previous = reg::read_raw(nrw::kProviderKey, kPreviousListing);
+        status = previous ? journal.set_raw(kInstalledKey, nrw::kProviderName, *previous)
+                          : journal.delete_value(kInstalledKey, nrw::kProviderName);
     }
-    for (const char* name : {"SCCServerName", kServerPath, kPreviousDefault, kPreviousListing})
-        if (status == ERROR_SUCCESS) status = journal.delete_value(kProviderKey, name);
-    for (const char* key : {kProviderKey, kVendorKey, kInstalledKey, kSccKey})
+    for (const char* name : {kServerName, kServerPath, kPreviousDefault, kPreviousListing})
+        if (status == ERROR_SUCCESS) status = journal.delete_value(nrw::kProviderKey, name);
+    for (const char* key : {nrw::kProviderKey, nrw::kVendorKey, kInstalledKey, kSccKey})
         if (status == ERROR_SUCCESS) status = journal.delete_key_if_empty(key);
     if (status != ERROR_SUCCESS) return registry_failed("uninstall", status);
     journal.commit();
-    std::printf("unregistered %s in the %s\n", kProviderName, view.name().c_str());
+    std::printf("unregistered %s in the %s\n", nrw::kProviderName, view.name().c_str());
     return kDone;
 }
 

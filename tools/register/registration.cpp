@@ -22,7 +22,7 @@ struct Target {
 
 // The plug-in starts the navigator from the folder above its own.
 bool navigator_beside(const std::string& folder, std::string& navigator) {
-    navigator = folder.substr(0, folder.find_last_of('\\')) + "\\" + kHelperFile;
+    navigator = folder.substr(0, folder.find_last_of('\\')) + "\\" + nrw::kHelperFile;
     const DWORD attributes = GetFileAttributesA(navigator.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
@@ -51,7 +51,7 @@ bool add_other_architecture(const std::string& own_folder, std::vector<Target>& 
                             Said& said) {
     const int other_bits = kOwnBits == 64 ? 32 : 64;
     const std::string folder = folder_for(other_bits, own_folder);
-    const std::string plugin = folder + "\\" + kPluginFile;
+    const std::string plugin = folder + "\\" + nrw::kPluginFile;
     if (lstrcmpiA(folder.c_str(), own_folder.c_str()) == 0 || !file_exists(plugin)) {
         said.out += "note: " + folder + " holds no " + std::to_string(other_bits) +
                     "-bit copy, so " + std::to_string(other_bits) +
@@ -74,21 +74,22 @@ bool add_other_architecture(const std::string& own_folder, std::vector<Target>& 
 LONG register_view(reg::Journal& journal, const Target& target, bool make_default,
                    bool& is_default) {
     reg::use_view(target.view->flag);
-    LONG status = journal.set_string(kProviderKey, "SCCServerName", kProviderName);
+    LONG status = journal.set_string(nrw::kProviderKey, kServerName, nrw::kProviderName);
     if (status == ERROR_SUCCESS)
-        status = journal.set_string(kProviderKey, kServerPath, target.plugin);
-    const auto listed = reg::read_raw(kInstalledKey, kProviderName);
+        status = journal.set_string(nrw::kProviderKey, kServerPath, target.plugin);
+    const auto listed = reg::read_raw(kInstalledKey, nrw::kProviderName);
     const bool ours_listed =
-        reg::read_string(kInstalledKey, kProviderName).value_or("") == kProviderKey;
+        reg::read_string(kInstalledKey, nrw::kProviderName).value_or("") == nrw::kProviderKey;
     if (status == ERROR_SUCCESS && listed && !ours_listed)
-        status = journal.set_raw(kProviderKey, kPreviousListing, *listed);
+        status = journal.set_raw(nrw::kProviderKey, kPreviousListing, *listed);
     if (status == ERROR_SUCCESS)
-        status = journal.set_string(kInstalledKey, kProviderName, kProviderKey);
+        status = journal.set_string(kInstalledKey, nrw::kProviderName, nrw::kProviderKey);
     const auto current = reg::read_string(kSccKey, kDefault);
-    is_default = make_default || current.value_or("") == kProviderKey;
-    if (status == ERROR_SUCCESS && make_default && current.value_or("") != kProviderKey) {
-        status = journal.set_string(kProviderKey, kPreviousDefault, current.value_or(""));
-        if (status == ERROR_SUCCESS) status = journal.set_string(kSccKey, kDefault, kProviderKey);
+    is_default = make_default || current.value_or("") == nrw::kProviderKey;
+    if (status == ERROR_SUCCESS && make_default && current.value_or("") != nrw::kProviderKey) {
+        status = journal.set_string(nrw::kProviderKey, kPreviousDefault, current.value_or(""));
+        if (status == ERROR_SUCCESS)
+            status = journal.set_string(kSccKey, kDefault, nrw::kProviderKey);
     }
     return status;
 }
@@ -101,7 +102,7 @@ std::string describe(LONG status) {
 }
 
 int install(const InstallRequest& request, Said& said) {
-    const std::string plugin = request.own_folder + "\\" + kPluginFile;
+    const std::string plugin = request.own_folder + "\\" + nrw::kPluginFile;
     if (!usable(plugin, kOwnBits, said)) return kBrokenInstallation;
     std::string navigator;
     if (!navigator_beside(request.own_folder, navigator) && !request.force) {
@@ -135,7 +136,7 @@ int install(const InstallRequest& request, Said& said) {
                         "; nothing was changed\n";
             return kRegistryFailed;
         }
-        registered += std::string("registered ") + kProviderName + " in the " +
+        registered += std::string("registered ") + nrw::kProviderName + " in the " +
                       target.view->name() + ": " + target.plugin +
                       (is_default ? " (default)" : "") + "\n";
     }

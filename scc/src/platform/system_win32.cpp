@@ -8,15 +8,13 @@
 #include "nrw_identity.h"
 #include "system.h"
 
-// The delay-load descriptor of the client library, named by the import library.
-extern "C" const ImgDelayDescr client_library_descriptor __asm__(
-    "__DELAY_IMPORT_DESCRIPTOR_libnrwapis_delay_a");
+// The delay-load descriptor of the client library, named after its import
+// library (by the build, which makes that library).
+extern "C" const ImgDelayDescr client_library_descriptor __asm__(NRWAPIS_DELAY_DESCRIPTOR);
 
 namespace nrwscc::platform {
 
 namespace {
-
-constexpr const char (&kClientLibrary)[sizeof(nrw::kClientLibraryFile)] = nrw::kClientLibraryFile;
 
 HMODULE g_clientLibrary = nullptr;
 
@@ -31,12 +29,12 @@ HMODULE this_module() {
 // The client library beside the plug-in, by full path only: the default search
 // order could pick up a copy planted in the host's folder or on PATH.
 HMODULE load_beside_plugin() {
-    char path[MAX_PATH + sizeof(kClientLibrary)];
+    char path[MAX_PATH + sizeof(nrw::kClientLibraryFile)];
     const DWORD length = GetModuleFileNameA(this_module(), path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return nullptr;
     char* name = std::strrchr(path, '\\');
     if (name == nullptr) return nullptr;
-    std::memcpy(name + 1, kClientLibrary, sizeof(kClientLibrary));
+    std::memcpy(name + 1, nrw::kClientLibraryFile, sizeof(nrw::kClientLibraryFile));
     return LoadLibraryA(path);
 }
 
@@ -69,8 +67,8 @@ bool exports_everything_imported(HMODULE library) {
 // answer carries a reference of its own, so the library is never unloaded
 // under the others.
 FARPROC WINAPI client_library_for_delay_load(unsigned notification, PDelayLoadInfo info) {
-    if (notification != dliNotePreLoadLibrary || lstrcmpiA(info->szDll, kClientLibrary) != 0 ||
-        g_clientLibrary == nullptr)
+    if (notification != dliNotePreLoadLibrary ||
+        lstrcmpiA(info->szDll, nrw::kClientLibraryFile) != 0 || g_clientLibrary == nullptr)
         return nullptr;
     HMODULE referenced = nullptr;
     if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
