@@ -10,13 +10,14 @@
 #
 # The prefix's server and services are started once, detached from the caller's
 # standard streams, so CTest does not wait on daemons that inherited its pipes.
-set -u
+set -euo pipefail
 source "$(dirname "$0")/../scripts/lib.sh"
 export WINEPREFIX="$1"
 # Test programs find the client library where it is installed; "-" leaves the
 # search path alone, for programs that must find it as a host would.
 if [ "$2" != "-" ]; then
-    export WINEPATH="Z:$(printf '%s' "$2" | tr / '\\')"
+    WINEPATH="$(windows_path "$2")"
+    export WINEPATH
 fi
 shift 2
 export WINEARCH="${NRW_WINEARCH:-win32}"
@@ -54,19 +55,22 @@ start_keeper() {
 }
 
 warm_up() {
+    # The set-up steps are each tried once; what fails shows in the program's
+    # own run, which follows.
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        "$WINELOADER" wineboot -i >/dev/null 2>&1
+        "$WINELOADER" wineboot -i >/dev/null 2>&1 || true
         # Without a window manager each DestroyWindow stalls for seconds unless
         # Wine manages the windows itself.
-        "$WINELOADER" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-        wineserver -w
+        "$WINELOADER" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 ||
+            true
+        wineserver -w || true
     fi
     # A keeper whose desktop went with the display it was started on (a run
     # outside xvfb-run, or an earlier one's display) is replaced.
     prefix_runs "$WINEPREFIX" 'rem nrw-keeper' &&
         { [ -z "${DISPLAY:-}" ] || prefix_runs "$WINEPREFIX" 'explorer.exe /desktop'; } && return 0
-    wineserver -p120 >/dev/null 2>&1
-    "$WINELOADER" "$system32\\cmd.exe" /c exit >/dev/null 2>&1
+    wineserver -p120 >/dev/null 2>&1 || true
+    "$WINELOADER" "$system32\\cmd.exe" /c exit >/dev/null 2>&1 || true
     start_keeper
 }
 

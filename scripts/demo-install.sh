@@ -6,7 +6,7 @@
 # its registry view; uninstall, and the registry compared with before.
 #   demo-install.sh PREFIX MSI NAVIGATOR_PROGRAM PROJECT HOST_FOLDER...
 # (PROJECT and the host folders as Windows paths)
-set -u
+set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 source "$here/scripts/lib.sh"
 prefix="$1" msi="$2" navigator_program="$3" project="$4"
@@ -14,7 +14,13 @@ shift 4
 export NRW_WINEARCH=win64
 navigator="$prefix/drive_c/Program Files/Norrow Navigator"
 tools='C:\Program Files\Norrow Navigator\nrwapis64'
-run() { echo "> $*"; bash "$here/cmake/wine-run.sh" "$prefix" - "$@"; echo "  (exit $?)"; }
+# Each step is shown with its exit status; the demo goes on after a failed one.
+run() {
+  local status=0
+  echo "> $*"
+  bash "$here/cmake/wine-run.sh" "$prefix" - "$@" || status=$?
+  echo "  (exit $status)"
+}
 
 bash "$here/cmake/wine-run.sh" "$prefix" - cmd /c exit
 mkdir -p "$navigator"
@@ -36,6 +42,6 @@ if [ "$before" = "$after" ]; then
   echo "registry: as it was before the install"
 else
   echo "registry: changed"
-  diff <(echo "$before") <(echo "$after")
+  diff <(echo "$before") <(echo "$after") || true
 fi
 WINEPREFIX="$prefix" wineserver -k

@@ -6,7 +6,7 @@
 # leaves the reason in the note file). Exit 0: it runs; 3: it cannot run here
 # (the reason on standard output); 1: the 32-bit loader is broken otherwise.
 # NRW_FORCE_NO_32BIT=1 answers 3 without asking, to try the other path.
-set -u
+set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
 note="${NRW_WINE32_NOTE:-$top/build/wine32-unavailable.txt}"
 loader="${NRW_WINE32_LOADER:-/usr/lib/wine/wine}"
@@ -18,8 +18,8 @@ if [ ! -e "$loader" ] && [ -s "$note" ]; then
   cat "$note"
   exit 3
 fi
-output=$("$loader" --version 2>&1)
-status=$?
+status=0
+output=$("$loader" --version 2>&1) || status=$?
 [ $status -eq 0 ] && exit 0
 if [ $status -eq 126 ] && grep -q 'Exec format error' <<<"$output"; then
   echo "this machine runs no 32-bit code ($loader: Exec format error)"

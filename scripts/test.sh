@@ -42,7 +42,8 @@ if [ $runs_32bit = no ]; then
   skipped+=("the 32-bit halves of the x64 installer tests (32-bit hosts, 32-bit registration, the x86 package's replacement): SKIPPED, each listed by test-msi: $reason")
 fi
 
-# The decoder and the framing reader under libFuzzer: the seed corpus, then a few seconds each.
+# The three fuzz targets under libFuzzer (the response decoder, the framing
+# reader, the PE image reader): the seed corpus, then a few seconds each.
 cmake --preset fuzz
 cmake --build --preset fuzz
 ctest --preset fuzz

@@ -10,10 +10,8 @@
 
 namespace nrwscc {
 
-constexpr const char* kProviderName = nrw::kProviderName;
 constexpr const char* kRaiseWindowHost = "National Instruments LabVIEW";
 constexpr const char* kNoParentHost = "VssProvider";
-constexpr LONG kApiVersion = nrw::kSccApiVersion;
 constexpr LONG kCapabilities = SCC_CAP_REMOVE | SCC_CAP_RENAME | SCC_CAP_DIFF | SCC_CAP_HISTORY |
                                SCC_CAP_PROPERTIES | SCC_CAP_RUNSCC | SCC_CAP_QUERYINFO |
                                SCC_CAP_TEXTOUT | SCC_CAP_COMMENTPROJECT | SCC_CAP_DIFFALWAYS |
@@ -44,10 +42,6 @@ class WindowCache {
 
 // The process's one window cache.
 WindowCache& window_cache();
-
-}  // namespace nrwscc
-
-namespace nrwscc {
 
 // The session as it stands now; calls made with one that has since ended fail
 // cleanly in the client library.

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace testsys {
 
@@ -38,12 +39,6 @@ bool make_fifo(const std::string& path);
 bool give_to_another_user(const std::string& path);
 // Whether names such as NUL and CON name devices in every folder.
 bool has_device_names();
-
-}  // namespace testsys
-
-#include <vector>
-
-namespace testsys {
 
 // The running test program's own path, to start copies of it.
 std::string own_executable();

@@ -1,6 +1,8 @@
 #include <fcntl.h>
 #include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -9,6 +11,8 @@
 #include <string>
 
 #include "test_system.h"
+
+extern char** environ;
 
 namespace testsys {
 
@@ -72,15 +76,6 @@ std::uintptr_t make_inheritable_canary() {
 void kill_process(int pid) {
     ::kill(pid, SIGKILL);
 }
-
-}  // namespace testsys
-
-#include <spawn.h>
-#include <sys/wait.h>
-
-extern char** environ;
-
-namespace testsys {
 
 std::string own_executable() {
     return std::filesystem::read_symlink("/proc/self/exe").string();

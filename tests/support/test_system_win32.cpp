@@ -80,10 +80,6 @@ void kill_process(int pid) {
     CloseHandle(process);
 }
 
-}  // namespace testsys
-
-namespace testsys {
-
 std::string own_executable() {
     char path[MAX_PATH];
     const DWORD length = GetModuleFileNameA(nullptr, path, sizeof(path));

@@ -31,10 +31,6 @@ void* find_symbol(void* library, const char* name) {
     return ::dlsym(library, name);
 }
 
-}  // namespace host
-
-namespace host {
-
 bool default_provider(std::string&, std::string& error) {
     error = "this system keeps no registry of providers";
     return false;

@@ -81,10 +81,6 @@ void terminate(ProcessInfo& info);
 
 void close_raw(Handle::Raw raw);
 
-}  // namespace nrwapis::platform
-
-namespace nrwapis::platform {
-
 // The value of an environment variable of this process; false when it is not set.
 bool environment_value(const char* name, std::string& value);
 // The current UTC time of day.

@@ -206,10 +206,6 @@ void terminate(ProcessInfo& info) {
     WaitForSingleObject(win(info.process), kTerminateWaitMs);
 }
 
-}  // namespace nrwapis::platform
-
-namespace nrwapis::platform {
-
 bool environment_value(const char* name, std::string& value) {
     // The process block, which the helper inherits too, not the C runtime's copy.
     const DWORD size = GetEnvironmentVariableA(name, nullptr, 0);
