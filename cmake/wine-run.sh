@@ -63,6 +63,11 @@ warm_up() {
         # Wine manages the windows itself.
         "$WINELOADER" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 ||
             true
+        # A service that has not answered its start within 10 s (Wine's default,
+        # read as a string) fails with 1053, and whatever started it fails too:
+        # a busy machine, or one that emulates 32-bit code, can take longer.
+        "$WINELOADER" reg add 'HKLM\System\CurrentControlSet\Control' /v ServicesPipeTimeout \
+            /t REG_SZ /d 120000 /f >/dev/null 2>&1 || true
         wineserver -w || true
     fi
     # A keeper whose desktop went with the display it was started on (a run

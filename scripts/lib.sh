@@ -61,14 +61,17 @@ windows_build() { # build folder
 }
 
 # Whether this machine runs 32-bit Windows programs (scripts/runs-32bit.sh):
-# sets `runs_32bit` (yes, no) and `reason32` (why not); false where the 32-bit
-# loader is broken.
+# sets `runs_32bit` (yes, no), `reason32` (why not) and `kernel_refuses_32bit`
+# (yes where the kernel runs no 32-bit code, which emulation can mend); false
+# where the 32-bit loader is broken.
 probe_32bit() {
   local status=0
   reason32=$(bash "$(dirname "${BASH_SOURCE[0]}")/runs-32bit.sh") || status=$?
+  kernel_refuses_32bit=no
   case $status in
     0) runs_32bit=yes ;;
     3) runs_32bit=no ;;
+    4) runs_32bit=no kernel_refuses_32bit=yes ;;
     *) echo "the 32-bit Wine loader is broken on this machine" >&2; return 1 ;;
   esac
 }

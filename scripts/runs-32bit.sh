@@ -3,8 +3,10 @@
 # machines execute 64-bit user code only: there every i386 program fails with
 # "Exec format error" (exit 126). On others 32-bit Wine may be missing because
 # the package mirror would not let it be installed (scripts/install-deps.sh
-# leaves the reason in the note file). Exit 0: it runs; 3: it cannot run here
-# (the reason on standard output); 1: the 32-bit loader is broken otherwise.
+# leaves the reason in the note file). Exit 0: it runs; 3: it cannot run here;
+# 4: the kernel runs no 32-bit code, which user-mode emulation can mend
+# (scripts/emulate-32bit.sh); the reason on standard output with 3 and 4; 1: the
+# 32-bit loader is broken otherwise.
 # NRW_FORCE_NO_32BIT=1 answers 3 without asking, to try the other path.
 set -euo pipefail
 top="$(cd "$(dirname "$0")/.." && pwd)"
@@ -23,7 +25,7 @@ output=$("$loader" --version 2>&1) || status=$?
 [ $status -eq 0 ] && exit 0
 if [ $status -eq 126 ] && grep -q 'Exec format error' <<<"$output"; then
   echo "this machine runs no 32-bit code ($loader: Exec format error)"
-  exit 3
+  exit 4
 fi
 echo "runs-32bit: $loader --version failed with exit $status: $output" >&2
 exit 1
