@@ -46,8 +46,9 @@ start_keeper() {
     bash -c 'for fed in $(seq 0 5 "$1"); do echo "rem $fed" || exit; sleep 5; done' \
         feeder "$keeper_seconds" 2>/dev/null |
         setsid "$WINELOADER" "$system32\\cmd.exe" /q /k rem nrw-keeper >/dev/null 2>&1 &
-    local waited
-    for waited in $(seq 600); do
+    local waited tenths=600
+    [ "${NRW_32BIT_EMULATED:-no}" = yes ] && tenths=1800
+    for waited in $(seq $tenths); do
         prefix_runs "$WINEPREFIX" 'explorer.exe /desktop' && return 0
         sleep 0.1
     done

@@ -40,6 +40,11 @@ older=$(ls "$work"/nrw-bridge-0.9.0-*.msi)
 win() { windows_path "$1"; }
 
 run() { bash "$here/cmake/wine-run.sh" "$prefix" - "$@"; }
+# How long a step that waits for Wine may take at most: longer where 32-bit
+# code is emulated, whose programs start several times slower (on success no
+# step waits for its bound).
+patience=60
+[ "${NRW_32BIT_EMULATED:-no}" = yes ] && patience=180
 # msiexec's status as a shell sees it: 1603 -> 67, 1627 -> 91. It returns before
 # the processes it started for the package have all gone: they are waited for.
 # Now and then Wine fails to start it at all: it then writes no log (one of its
@@ -54,7 +59,7 @@ msi() {
     rm -f "$written"
     run msiexec "${args[@]}" /qn >>"$work/msiexec.out" 2>&1
     status=$?
-    wait_while_prefix_runs "$prefix" msiexec 60
+    wait_while_prefix_runs "$prefix" msiexec $patience
     [ -s "$written" ] && break
     echo "     msiexec did not start (status $status, no log), attempt $attempt" >&2
   done
@@ -127,14 +132,14 @@ same() { [ "$1" = "$2" ] || { diff <(echo "$1") <(echo "$2") | head -20; false; 
 # not start): a value that is not yet the one expected is read again, until a
 # deadline, and what it last was is shown.
 settles() { # expected, then the command that prints the value
-  local expected="$1" actual deadline=$((SECONDS + 60))
+  local expected="$1" actual deadline=$((SECONDS + patience))
   shift
   until actual=$("$@"); [ "$actual" = "$expected" ] || [ $SECONDS -ge $deadline ]; do sleep 1; done
   same "$expected" "$actual"
 }
 # A state to compare with later: read until two reads in a row agree.
 steady() {
-  local last now deadline=$((SECONDS + 60))
+  local last now deadline=$((SECONDS + patience))
   last=$("$@")
   until now=$("$@"); [ "$now" = "$last" ] || [ $SECONDS -ge $deadline ]; do last=$now; sleep 1; done
   printf '%s\n' "$now"
@@ -144,7 +149,7 @@ health_check() { run "$tools\\nrwregister.exe" check >"$work/check.out"; }
 # succeeds or a minute has passed, each failed attempt shown with its status and
 # what it printed, so that a retry is never silent.
 shown_until_done() {
-  local deadline=$((SECONDS + 60)) status output
+  local deadline=$((SECONDS + patience)) status output
   until output=$("$@" 2>&1); status=$?; [ $status = 0 ]; do
     echo "     attempt failed, exit $status: $(printf '%s' "$output" | tr -d '\r' | head -3 | tr '\n' ' ')"
     [ $SECONDS -lt $deadline ] || return 1
@@ -260,7 +265,7 @@ interactive() { # log, driver steps...; prints msiexec's status as a shell sees 
   fi
   wait $installer
   status=$?
-  wait_while_prefix_runs "$prefix" msiexec 60
+  wait_while_prefix_runs "$prefix" msiexec $patience
   [ $driven = yes ] && echo $status || echo "$status, the dialogs were not as expected"
 }
 # Repair and uninstall show progress only: they end with no one at the screen.
@@ -268,7 +273,7 @@ unattended() { # what, msiexec arguments...
   local status=0
   timeout 600 bash "$here/cmake/wine-run.sh" "$prefix" - msiexec "${@:2}" >>"$work/msiexec.out" 2>&1 ||
     status=$?
-  wait_while_prefix_runs "$prefix" msiexec 60
+  wait_while_prefix_runs "$prefix" msiexec $patience
   expect "$1, with the full interface and no one at the screen (status $status)" test $status = 0
 }
 
@@ -325,7 +330,7 @@ expect "listed as a provider" settles "$ours" \
   reg_value 'HKLM\Software\SourceCodeControlProvider\InstalledSCCProviders' 'Corvane Norrow Navigator'
 expect "the other default stays" settles 'SOFTWARE\OtherVendor\Other' default_provider
 expect "installed programs list version $version" settles "$version" installed_version
-expect "the health check passes" eventually 60 health_check
+expect "the health check passes" eventually $patience health_check
 if signing_configured; then
   expect "the health check finds the plug-in signed" grep -q 'the plug-in is signed' "$work/check.out"
   echo "     it says: $(grep -m1 'the plug-in is signed' "$work/check.out" | tr -d '\r')"
@@ -362,7 +367,7 @@ host_status() {
   run "$tools\\nrwhost.exe" --project 'C:\project' status 'C:\project\main.c' | tr -d '\r' >"$work/status.out"
   grep -q 'C:\\project\\main.c$' "$work/status.out"
 }
-expect "the host's status through the default provider" eventually 60 host_status
+expect "the host's status through the default provider" eventually $patience host_status
 echo "     the host printed: $(cat "$work/status.out")"
 installed=$(steady snapshot)
 rm "$navigator/nrwapis/libnrwapis.dll"
@@ -472,7 +477,7 @@ each_host() { # check, what it finds, when
       skip "the 32-bit host $3"
       continue
     fi
-    expect "the $bits-bit host $2 $3" eventually 60 "$1" $bits
+    expect "the $bits-bit host $2 $3" eventually $patience "$1" $bits
     echo "     $bits-bit host: $(tr -d '\r' <"$work/info$bits.out" | head -1)$(cat "$work/status$bits.out" 2>/dev/null)"
   done
 }
@@ -502,7 +507,7 @@ if [ "$preset" = win64 ]; then
   expect "the 32-bit files are in nrwapis, the 64-bit ones in nrwapis64" exactly_the_product
   default_in_both_views
   both_hosts_answer "after the MSI install"
-  expect "the health check passes" eventually 60 health_check
+  expect "the health check passes" eventually $patience health_check
   navigator_kept="$work/hosts"
   mkdir -p "$navigator_kept" && cp -r "$navigator"/nrwapis* "$navigator_kept/"
   uninstall_leaves_all_as_before
@@ -522,7 +527,7 @@ if [ "$preset" = win64 ]; then
   expect "nrwregister install --default" shown_until_done run "$zip_tool" install --default
   default_in_both_views
   both_hosts_answer "after the ZIP's registration"
-  expect "the health check passes" eventually 60 health_check
+  expect "the health check passes" eventually $patience health_check
   expect "nrwregister uninstall" shown_until_done run "$zip_tool" uninstall
   expect "the registry is as before" settles "$before" snapshot
   rm -rf "$navigator"/nrwapis*
