@@ -181,7 +181,8 @@ class NRWScc_Impl : public NRWScc_Base {
                                    const std::string& new_path, const std::string& new_name,
                                    bool one_file);
     int sendRename(HWND hWnd, const std::string& old_path, const std::string& new_name);
-    SCCRTN finishRename(nrwscc::Scope& scope, HWND hWnd, int renamed, const std::string& new_path);
+    SCCRTN finishRename(nrwscc::Scope& scope, HWND hWnd, int renamed, bool settled,
+                        const std::string& new_path);
     void sendText(const char* text) const;
 
     // A command may still run on another thread while the host ends the provider,

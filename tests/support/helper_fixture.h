@@ -57,7 +57,7 @@ class HelperEnvironmentTest : public ::testing::Test {
         std::filesystem::create_directories(m_log);
         std::filesystem::create_directories(m_script);
         for (const char* name : {"NRWH_MODE", "NRWH_EXIT_AFTER", "NRWH_EXIT_CODE", "NRWH_WINDOW",
-                                 "NRWH_CANARY", "NRWH_STATE_FILE"})
+                                 "NRWH_CANARY", "NRWH_STATE_FILE", "NRWSCC_HELD_DIR"})
             unset_env(name);
         set_env("NRWH_LOG_DIR", m_log);
         set_env("NRWH_SCRIPT_DIR", m_script);

@@ -40,6 +40,27 @@ bool give_to_another_user(const std::string& path);
 // Whether names such as NUL and CON name devices in every folder.
 bool has_device_names();
 
+// Holds a file as a virus scanner or sync client does: open, shared with no
+// one, until released. Where the system has no sharing modes it holds it
+// through the plug-in's file services' test seam (NRWSCC_HELD_DIR, which
+// `hold_folder` sets up).
+class FileHold {
+  public:
+    explicit FileHold(const std::string& path);
+    ~FileHold() { release(); }
+    FileHold(const FileHold&) = delete;
+    FileHold& operator=(const FileHold&) = delete;
+    bool holds() const { return m_holds; }
+    void release();
+
+  private:
+    std::string m_path;
+    std::intptr_t m_handle = -1;
+    bool m_holds = false;
+};
+// Where holds are kept where the system has no sharing modes.
+void hold_folder(const std::string& folder);
+
 // The running test program's own path, to start copies of it.
 std::string own_executable();
 // Starts a program; returns an opaque process number, or 0 on failure. With an

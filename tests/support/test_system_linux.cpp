@@ -23,6 +23,32 @@ void unset_env(const std::string& name) {
     ::unsetenv(name.c_str());
 }
 
+namespace {
+
+std::string hold_mark(const std::string& path) {
+    const char* folder = std::getenv("NRWSCC_HELD_DIR");
+    std::string mark = path;
+    for (char& c : mark)
+        if (c == '/') c = '|';
+    return folder == nullptr ? std::string() : std::string(folder) + "/" + mark;
+}
+
+}  // namespace
+
+FileHold::FileHold(const std::string& path) : m_path(hold_mark(path)) {
+    m_holds = !m_path.empty() && std::ofstream(m_path).good();
+}
+
+void FileHold::release() {
+    if (m_holds) ::unlink(m_path.c_str());
+    m_holds = false;
+}
+
+void hold_folder(const std::string& folder) {
+    std::filesystem::create_directories(folder);
+    set_env("NRWSCC_HELD_DIR", folder);
+}
+
 std::string make_temp_dir() {
     std::string pattern = std::filesystem::temp_directory_path().string() + "/nrwtest-XXXXXX";
     return ::mkdtemp(&pattern[0]) ? pattern : std::string();

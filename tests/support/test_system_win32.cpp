@@ -37,6 +37,21 @@ bool process_exists(int pid) {
     return alive;
 }
 
+FileHold::FileHold(const std::string& path) : m_path(path) {
+    const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    m_holds = file != INVALID_HANDLE_VALUE;
+    m_handle = reinterpret_cast<std::intptr_t>(file);
+}
+
+void FileHold::release() {
+    if (m_holds) CloseHandle(reinterpret_cast<HANDLE>(m_handle));
+    m_holds = false;
+}
+
+// Sharing modes hold files here: nothing to set up.
+void hold_folder(const std::string&) {}
+
 bool make_fifo(const std::string&) {
     return false;
 }

@@ -10,7 +10,9 @@
 //                       hide (the window) | create PATH (a file, then reply) |
 //                       move FROM<tab>TO (the file on disk, then reply) |
 //                       linger MS (answer, stop reading, exit MS later) |
-//                       await PATH (make PATH.waiting, answer once PATH exists)
+//                       await PATH (make PATH.waiting, answer once PATH exists) |
+//                       create-await PATH<tab>MARK, move-await FROM<tab>TO<tab>MARK
+//                       (the file made or moved, then as await MARK)
 //   NRWH_MODE=echo    answer every request with its file set as the message
 //   NRWH_MODE=status  the same, but a status query gets the status 1
 //   NRWH_PIECES=N     write each answer in N pieces
@@ -157,20 +159,25 @@ void run_script(const std::string& script, const helper::Request& request) {
         std::getline(words >> std::ws, path);
         append_file(path, "made by the helper\n");
     }
-    if (verb == "await") {
-        // A test holds the answer back at a known step, and knows it is held.
-        std::string path;
-        std::getline(words >> std::ws, path);
-        append_file(path + ".waiting", "waiting\n");
-        std::error_code ignored;
-        while (!fs::exists(path, ignored)) helper::sleep_ms(5);
+    std::string rest;
+    std::getline(words >> std::ws, rest);
+    std::vector<std::string> fields;
+    for (std::size_t from = 0;;) {
+        const std::size_t tab = rest.find('\t', from);
+        fields.push_back(rest.substr(from, tab - from));
+        if (tab == std::string::npos) break;
+        from = tab + 1;
     }
-    if (verb == "move") {
-        std::string paths;
-        std::getline(words >> std::ws, paths);
-        const std::size_t tab = paths.find('\t');
-        std::error_code ignored;
-        fs::rename(paths.substr(0, tab), paths.substr(tab + 1), ignored);
+    if (verb == "create-await" && fields.size() == 2)
+        append_file(fields[0], "made by the helper\n");
+    std::error_code ignored;
+    if (verb == "move" && fields.size() == 2) fs::rename(fields[0], fields[1], ignored);
+    if (verb == "move-await" && fields.size() == 3) fs::rename(fields[0], fields[1], ignored);
+    if (verb == "await" || verb == "create-await" || verb == "move-await") {
+        // A test holds the answer back at a known step, and knows it is held.
+        const std::string& mark = fields.back();
+        append_file(mark + ".waiting", "waiting\n");
+        while (!fs::exists(mark, ignored)) helper::sleep_ms(5);
     }
     helper::write_output(body.data(), body.size());
 }

@@ -12,6 +12,16 @@ constexpr std::uint32_t kFileNotFound = 2;
 constexpr std::uint32_t kPathNotFound = 3;
 constexpr std::uint32_t kAccessDenied = 5;
 constexpr std::uint32_t kAlreadyExists = 183;
+// Our own number (bit 29 marks an application's): what stands there is no
+// plain file on a disk, which no wait changes.
+constexpr std::uint32_t kNotAPlainFile = 0x20000001;
+
+// Whether the error is one that another program causes for a moment, by
+// holding the file open without sharing it (a virus scanner, an indexer, a
+// backup or sync client): the same step may succeed a little later. Errors
+// that do not go away (not found, a name too long, a device) are not.
+bool is_transient(std::uint32_t error);
+void pause_ms(std::uint32_t milliseconds);
 
 // The error of asking for the file's attributes; 0 when they could be read.
 std::uint32_t attributes_error(const char* path);
@@ -37,7 +47,25 @@ bool same_file(const char* first, const char* second);
 // fails, leaving nothing at `to`, for anything else or a copy cut short.
 bool copy_file_no_replace(const char* from, const char* to, std::uint32_t& error);
 // Whether both are plain files with the same bytes; never waits on a pipe.
-bool same_contents(const char* first, const char* second);
+// `unreadable` where either could not be opened or read (`error` says why): a
+// file that is missing or no plain file compares as different.
+enum class Comparison { same, different, unreadable };
+Comparison compare_contents(const char* first, const char* second, std::uint32_t& error);
+inline bool same_contents(const char* first, const char* second) {
+    std::uint32_t error = 0;
+    return compare_contents(first, second, error) == Comparison::same;
+}
+// Which file a path names and what it holds as far as the system tells without
+// reading it: equal stamps at two moments mean nobody wrote to it between them.
+// Read even while another program holds the file.
+struct FileStamp {
+    std::uint64_t volume = 0, index = 0, size = 0, written = 0;
+    bool operator==(const FileStamp& other) const {
+        return volume == other.volume && index == other.index && size == other.size &&
+               written == other.written;
+    }
+};
+bool stamp_of(const char* path, FileStamp& stamp);
 // The file's attributes (the read-only bit among them), to be put back later;
 // written back with the same rule as set_normal_attributes.
 bool read_attributes(const char* path, std::uint32_t& attributes);

@@ -2,9 +2,11 @@
 // the provider's rules use.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -13,6 +15,11 @@
 namespace nrwscc::platform {
 
 namespace {
+
+// An errno without a Windows number of its own.
+std::uint32_t unmapped_error(int code) {
+    return 0x1000u + static_cast<std::uint32_t>(code);
+}
 
 std::uint32_t file_error(int code) {
     switch (code) {
@@ -27,8 +34,29 @@ std::uint32_t file_error(int code) {
         case EISDIR:
             return kAccessDenied;
         default:
-            return 0x1000u + static_cast<std::uint32_t>(code);
+            return unmapped_error(code);
     }
+}
+
+// Linux has no sharing modes. So that the provider's waits can be tested here
+// as under Windows, a test holds a file as another program would: while the
+// folder NRWSCC_HELD_DIR holds a mark named after the path (its slashes as
+// '|'), every step that would read, move, replace or delete that file fails
+// with EBUSY. Its attributes can still be changed, as under Windows.
+bool held(const char* path) {
+    const char* folder = std::getenv("NRWSCC_HELD_DIR");
+    if (folder == nullptr || *folder == '\0') return false;
+    std::string mark = path;
+    for (char& c : mark)
+        if (c == '/') c = '|';
+    struct stat info {};
+    return stat((std::string(folder) + "/" + mark).c_str(), &info) == 0;
+}
+
+bool refuse_if_held(const char* path, std::uint32_t& error) {
+    if (!held(path)) return false;
+    error = unmapped_error(EBUSY);
+    return true;
 }
 
 std::string folder_of(const std::string& path) {
@@ -54,14 +82,15 @@ class Descriptor {
 
 // Opens a plain file for reading, once: without waiting on a pipe, and checked
 // as opened. -1 with `error` set for anything else.
-int open_plain_file(const char* path, struct stat& info, std::uint32_t& error, int flags = 0) {
+int open_plain_file_even_if_held(const char* path, struct stat& info, std::uint32_t& error,
+                                 int flags) {
     const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | flags);
     if (fd < 0) {
-        error = errno == ELOOP ? kAccessDenied : file_error(errno);
+        error = errno == ELOOP ? kNotAPlainFile : file_error(errno);
         return -1;
     }
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        error = kAccessDenied;
+        error = kNotAPlainFile;
         close(fd);
         return -1;
     }
@@ -102,10 +131,15 @@ ssize_t read_full(int fd, char* buffer, std::size_t size) {
     return static_cast<ssize_t>(have);
 }
 
+int open_plain_file(const char* path, struct stat& info, std::uint32_t& error) {
+    if (refuse_if_held(path, error)) return -1;
+    return open_plain_file_even_if_held(path, info, error, 0);
+}
+
 // Changes the mode of a plain file that has no other name, never through a link.
 bool change_own_mode(const char* path, mode_t mode, std::uint32_t& error) {
     struct stat info {};
-    const Descriptor file(open_plain_file(path, info, error, O_NOFOLLOW));
+    const Descriptor file(open_plain_file_even_if_held(path, info, error, O_NOFOLLOW));
     if (file.get() < 0) {
         // A link is left as it is; anything else could not be opened.
         struct stat link {};
@@ -118,6 +152,17 @@ bool change_own_mode(const char* path, mode_t mode, std::uint32_t& error) {
 }
 
 }  // namespace
+
+bool is_transient(std::uint32_t error) {
+    return error == unmapped_error(EBUSY) || error == unmapped_error(ETXTBSY);
+}
+
+void pause_ms(std::uint32_t milliseconds) {
+    timespec pause{static_cast<time_t>(milliseconds / 1000),
+                   static_cast<long>(milliseconds % 1000) * 1000000L};
+    while (nanosleep(&pause, &pause) != 0 && errno == EINTR) {
+    }
+}
 
 std::uint32_t attributes_error(const char* path) {
     struct stat info {};
@@ -142,12 +187,14 @@ bool move_file_no_replace(const char* from, const char* to, std::uint32_t& error
         error = kAccessDenied;
         return false;
     }
+    if (refuse_if_held(from, error)) return false;
     if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) return true;
     error = file_error(errno);
     return false;
 }
 
 bool replace_file(const char* from, const char* to, std::uint32_t& error) {
+    if (refuse_if_held(from, error) || refuse_if_held(to, error)) return false;
     if (::rename(from, to) == 0) return true;
     error = file_error(errno);
     return false;
@@ -159,6 +206,7 @@ bool is_folder(const char* path) {
 }
 
 bool delete_file(const char* path, std::uint32_t& error) {
+    if (refuse_if_held(path, error)) return false;
     if (unlink(path) == 0) return true;
     error = file_error(errno);
     return false;
@@ -204,22 +252,43 @@ bool copy_file_no_replace(const char* from, const char* to, std::uint32_t& error
     return whole;
 }
 
-bool same_contents(const char* first, const char* second) {
-    std::uint32_t error = 0;
+Comparison compare_contents(const char* first, const char* second, std::uint32_t& error) {
+    const auto unopened = [&error] {
+        return error == kFileNotFound || error == kPathNotFound || error == kNotAPlainFile
+                   ? Comparison::different
+                   : Comparison::unreadable;
+    };
     struct stat a_info {
     }, b_info{};
     const Descriptor a(open_plain_file(first, a_info, error));
+    if (a.get() < 0) return unopened();
     const Descriptor b(open_plain_file(second, b_info, error));
-    if (a.get() < 0 || b.get() < 0 || a_info.st_size != b_info.st_size) return false;
+    if (b.get() < 0) return unopened();
+    if (a_info.st_size != b_info.st_size) return Comparison::different;
     std::string a_buffer(65536, '\0'), b_buffer(65536, '\0');
     for (;;) {
         const ssize_t a_got = read_full(a.get(), &a_buffer[0], a_buffer.size());
         const ssize_t b_got = read_full(b.get(), &b_buffer[0], b_buffer.size());
-        if (a_got < 0 || a_got != b_got) return false;
-        if (a_got == 0) return true;
+        if (a_got < 0 || b_got < 0) {
+            error = file_error(errno);
+            return Comparison::unreadable;
+        }
+        if (a_got != b_got) return Comparison::different;
+        if (a_got == 0) return Comparison::same;
         if (std::memcmp(a_buffer.data(), b_buffer.data(), static_cast<std::size_t>(a_got)) != 0)
-            return false;
+            return Comparison::different;
     }
+}
+
+bool stamp_of(const char* path, FileStamp& stamp) {
+    struct stat info {};
+    if (stat(path, &info) != 0 || !S_ISREG(info.st_mode)) return false;
+    stamp.volume = static_cast<std::uint64_t>(info.st_dev);
+    stamp.index = static_cast<std::uint64_t>(info.st_ino);
+    stamp.size = static_cast<std::uint64_t>(info.st_size);
+    stamp.written = static_cast<std::uint64_t>(info.st_mtim.tv_sec) * 1000000000u +
+                    static_cast<std::uint64_t>(info.st_mtim.tv_nsec);
+    return true;
 }
 
 bool read_attributes(const char* path, std::uint32_t& attributes) {

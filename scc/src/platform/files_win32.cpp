@@ -54,7 +54,7 @@ HANDLE open_plain_file(const char* path, BY_HANDLE_FILE_INFORMATION& info, std::
         return INVALID_HANDLE_VALUE;
     }
     if (!is_disk_file(file.get(), info)) {
-        error = kAccessDenied;
+        error = kNotAPlainFile;
         return INVALID_HANDLE_VALUE;
     }
     return file.release();
@@ -89,7 +89,7 @@ bool change_own_attributes(const char* path, DWORD attributes, std::uint32_t& er
         return false;
     }
     if (!is_disk_file(file.get(), info)) {
-        error = kAccessDenied;
+        error = kNotAPlainFile;
         return false;
     }
     if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 || info.nNumberOfLinks > 1)
@@ -184,6 +184,19 @@ bool read_full(HANDLE file, char* buffer, DWORD size, DWORD& have) {
 
 }  // namespace
 
+// A file another program holds open without sharing refuses to be opened,
+// moved or deleted (sharing violation), a locked range refuses to be read (lock
+// violation), and a file being deleted, or being scanned by some virus
+// scanners, answers access denied until that program lets go.
+bool is_transient(std::uint32_t error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+           error == ERROR_ACCESS_DENIED || error == ERROR_DELETE_PENDING;
+}
+
+void pause_ms(std::uint32_t milliseconds) {
+    Sleep(milliseconds);
+}
+
 std::uint32_t attributes_error(const char* path) {
     return GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES ? GetLastError() : 0;
 }
@@ -271,22 +284,45 @@ bool copy_file_no_replace(const char* from, const char* to, std::uint32_t& error
     return whole;
 }
 
-bool same_contents(const char* first, const char* second) {
-    std::uint32_t error = 0;
+// A file that cannot be opened because it is not there, or is no plain file,
+// is one that differs; any other failure leaves the question open.
+Comparison compare_contents(const char* first, const char* second, std::uint32_t& error) {
+    const auto unopened = [&error] {
+        return error == kFileNotFound || error == kPathNotFound || error == kNotAPlainFile
+                   ? Comparison::different
+                   : Comparison::unreadable;
+    };
     BY_HANDLE_FILE_INFORMATION a_info{}, b_info{};
     const File a(open_plain_file(first, a_info, error));
+    if (!a.valid()) return unopened();
     const File b(open_plain_file(second, b_info, error));
-    if (!a.valid() || !b.valid() || size_of(a_info) != size_of(b_info)) return false;
+    if (!b.valid()) return unopened();
+    if (size_of(a_info) != size_of(b_info)) return Comparison::different;
     std::string a_buffer(65536, '\0'), b_buffer(65536, '\0');
     const DWORD size = static_cast<DWORD>(a_buffer.size());
     for (;;) {
         DWORD a_got = 0, b_got = 0;
         if (!read_full(a.get(), &a_buffer[0], size, a_got) ||
-            !read_full(b.get(), &b_buffer[0], size, b_got) || a_got != b_got)
-            return false;
-        if (a_got == 0) return true;
-        if (std::memcmp(a_buffer.data(), b_buffer.data(), a_got) != 0) return false;
+            !read_full(b.get(), &b_buffer[0], size, b_got)) {
+            error = GetLastError();
+            return Comparison::unreadable;
+        }
+        if (a_got != b_got) return Comparison::different;
+        if (a_got == 0) return Comparison::same;
+        if (std::memcmp(a_buffer.data(), b_buffer.data(), a_got) != 0) return Comparison::different;
     }
+}
+
+bool stamp_of(const char* path, FileStamp& stamp) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!file_identity(path, info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+        return false;
+    stamp.volume = info.dwVolumeSerialNumber;
+    stamp.index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    stamp.size = size_of(info);
+    stamp.written = (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                    info.ftLastWriteTime.dwLowDateTime;
+    return true;
 }
 
 bool read_attributes(const char* path, std::uint32_t& attributes) {
