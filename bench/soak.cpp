@@ -102,7 +102,13 @@ void report_kills(NRWAPIS_Session* session, int kills) {
         "most failed calls after one kill: %d\n",
         kills, seconds, stats.results[0], stats.results[1], stats.results[2], stats.longest_ms,
         stats.most_failures_after_a_kill);
-    check(stats.longest_ms < 2000, "no call took over 2 s");
+    // A call that meets a kill starts a new helper. Where 32-bit programs run
+    // through an emulator, each start costs a second or more on a busy machine.
+    const bool emulated = std::getenv("NRW_32BIT_EMULATED") != nullptr &&
+                          std::string(std::getenv("NRW_32BIT_EMULATED")) == "yes";
+    const double longest_allowed_ms = emulated ? 10000 : 2000;
+    check(stats.longest_ms < longest_allowed_ms,
+          emulated ? "no call took over 10 s (32-bit code emulated)" : "no call took over 2 s");
     check(stats.most_failures_after_a_kill <= 1, "at most the call that met a kill failed");
     check(stats.kills_replaced == kills, "every kill was followed by a new helper that answered");
     check(stats.results[2] == 0, "no call reported a cancel");
