@@ -22,7 +22,7 @@ packages=(
   cmake ninja-build g++ googletest libgtest-dev libgmock-dev libbenchmark-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth
   clang libclang-rt-14-dev clang-format wixl msitools
-  osslsigncode softhsm2 libengine-pkcs11-openssl openssl python3
+  osslsigncode softhsm2 libengine-pkcs11-openssl openssl python3 locales
 )
 
 installed() { [ "$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null || true)" = "install ok installed" ]; }

@@ -69,6 +69,7 @@ for windows in win32 win64; do
     continue
   fi
   suite xvfb-run -a bash scripts/ctest-wine.sh "build/$windows"
+  suite xvfb-run -a bash scripts/locale-suite.sh "build/$windows"
   suite bash -c 'source build/signing-test/pkcs12.env && xvfb-run -a bash scripts/test-msi.sh "$1"' \
     test-msi "build/$windows"
 done

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "folder_access.h"
+#include "wide_text.h"
 
 namespace {
 
@@ -82,6 +83,47 @@ TEST(FolderAccess, TheFixKeepsReadingAndRunning) {
         "*S-1-5-11:(OI)(CI)RX *S-1-5-32-545:(OI)(CI)RX /T (they keep reading and running "
         "it), or install Norrow Navigator into a folder under Program Files",
         nrwreg::open_folder_fix("C:\\Navigator", access));
+}
+
+// Narrow text is the ANSI code page's, double-byte characters included: the
+// installer's log and the health check show a Japanese or Chinese folder as
+// the user wrote it, and a copied fix names the right folder.
+TEST(WideText, EveryCharacterAsItsCodePageSpellsIt) {
+    const struct {
+        unsigned code_page;
+        const char* narrow;
+        const wchar_t* wide;
+    } cases[] = {
+        {932, "C:\\\x95\x5C\\", L"C:\\\u8868\\"},            // 表
+        {932, "\x8F\x5C\x94\x5C", L"\u5341\u80FD"},          // 十能
+        {950, "C:\\\xB3\x5C\xA5\x5C", L"C:\\\u8A31\u529F"},  // 許功
+        {1252, "caf\xE9", L"caf\u00E9"},
+        {65001, "\xE8\xA1\xA8", L"\u8868"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.code_page);
+        EXPECT_EQ(std::wstring(c.wide), host::widened(c.narrow, c.code_page));
+        std::string narrow;
+        EXPECT_TRUE(host::narrowed(c.wide, narrow, c.code_page));
+        EXPECT_EQ(std::string(c.narrow), narrow);
+    }
+    const nrwreg::FolderAccess access =
+        judge("O:BAD:(A;OICI;FA;;;BA)(A;OICI;0x1301bf;;;AU)(A;OICI;FA;;;BU)");
+    const std::wstring fix = host::widened(nrwreg::open_folder_fix("C:\\\x95\x5C", access), 932);
+    EXPECT_EQ(0u, fix.find(L"icacls \"C:\\\u8868\" /inheritance:d"));
+}
+
+// What a code page cannot spell is refused, never replaced by a look-alike.
+TEST(WideText, ACharacterTheCodePageLacksIsRefused) {
+    for (const auto& [code_page, wide] :
+         {std::pair<unsigned, const wchar_t*>{1252, L"\u041D\u0430\u0432"},  // Нав
+          {1252, L"C:\\\u8868"},
+          {932, L"\u041D\u00E9"}}) {
+        SCOPED_TRACE(code_page);
+        std::string narrow = "left over";
+        EXPECT_FALSE(host::narrowed(wide, narrow, code_page));
+        EXPECT_EQ("", narrow);
+    }
 }
 
 }  // namespace

@@ -762,4 +762,55 @@ TEST_F(PluginTest, DISABLED_RenameUnderBriefHoldsSoak) {
         rounds, held, right, away, leftovers, failed, lost);
 }
 
+// Under a double-byte ANSI code page (Japanese 932, Traditional Chinese 950) the
+// second byte of a character may be 0x5C, the backslash on its own. Every name
+// reaches the helper whole, none is refused, and the disk ends as the host
+// order says, in both orders, in a folder named with such characters too.
+TEST_F(PluginTest, NamesOfADoubleByteCodePageAreRenamedWhole) {
+    const unsigned code_page = testsys::ansi_code_page();
+    // 表 95 5C, 十 8F 5C, ソ 83 5C in 932; 許 B3 5C, 功 A5 5C in 950.
+    const std::string a = code_page == 932 ? "\x95\x5C" : "\xB3\x5C";
+    const std::string b = code_page == 932 ? "\x8F\x5C" : "\xA5\x5C";
+    if (code_page != 932 && code_page != 950)
+        GTEST_SKIP() << "the ANSI code page is " << code_page << ", not 932 or 950";
+    const std::string names[] = {"x" + a,       a,         a + a,       "a" + a + "b.c",
+                                 a + "NUL.txt", a + "CON", a + "AUX.h", "n" + b + ".c"};
+    LPVOID context = open_session();
+    int index = 0;
+    for (const bool in_named_folder : {false, true}) {
+        for (const bool moved_first : {true, false}) {
+            for (const std::string& new_name : names) {
+                SCOPED_TRACE((moved_first ? "moved first, " : "moves after, ") +
+                             std::string(in_named_folder ? "in " + b + ", " : "") + new_name);
+                const std::string folder =
+                    m_dir + "\\" + std::to_string(index++) + (in_named_folder ? b : std::string());
+                ASSERT_TRUE(testsys::make_folder(folder));
+                const std::string old_path = folder + "\\old" + b + ".txt";
+                const std::string new_path = folder + "\\" + new_name;
+                testsys::write_file(moved_first ? new_path : old_path, "mine");
+                if (moved_first) queue_reply(ok_response());
+                queue(moved_first ? "reply" : "move " + old_path + "\t" + new_path, ok_response());
+                queue_reply(ok_response());
+
+                EXPECT_EQ(SCC_OK,
+                          m_scc.Rename(context, nullptr, old_path.c_str(), new_path.c_str()));
+
+                const std::string sent = new_requests();
+                EXPECT_NE(std::string::npos,
+                          sent.find("<rename_nameset_start>" + new_name + "<rename_nameset_end>"));
+                EXPECT_NE(std::string::npos, sent.find("<fileset_start>" + new_path));
+                const std::string& host_path = moved_first ? new_path : old_path;
+                EXPECT_EQ("mine", testsys::read_file(host_path));
+                EXPECT_EQ(std::vector<std::string>{host_path.substr(folder.size() + 1)},
+                          testsys::folder_names(folder));
+                if (!moved_first) {
+                    // The host's move, after the call.
+                    EXPECT_EQ(0, std::rename(old_path.c_str(), new_path.c_str()));
+                    EXPECT_EQ("mine", testsys::read_file(new_path));
+                }
+            }
+        }
+    }
+}
+
 }  // namespace

@@ -1,5 +1,7 @@
 #include "command_line.h"
 
+#include "path_text.h"
+
 namespace nrwapis {
 
 const std::vector<std::string>& helper_arguments() {
@@ -23,10 +25,10 @@ const std::vector<std::string>& helper_arguments() {
 // library was made for, and as well for a sibling such as <install>\nrwapis64\.
 // Empty when the path has no such folder, so that no helper is looked for in a
 // made-up place.
-std::string install_folder_from_module_path(const std::string& module_path) {
-    const std::size_t file = module_path.find_last_of("\\/");
+std::string install_folder_from_module_path(const std::string& module_path, unsigned code_page) {
+    const std::size_t file = path_text::last_separator(module_path, code_page);
     if (file == std::string::npos || file == 0) return std::string();
-    const std::size_t folder = module_path.find_last_of("\\/", file - 1);
+    const std::size_t folder = path_text::last_separator(module_path, code_page, "\\/", file);
     if (folder == std::string::npos) return std::string();
     return module_path.substr(0, folder + 1);
 }

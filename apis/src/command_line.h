@@ -9,10 +9,10 @@ namespace nrwapis {
 // Arguments that follow the helper's path on its command line.
 const std::vector<std::string>& helper_arguments();
 
-// The installation folder from the library's module path: the library lives in
-// "nrwapis\libnrwapis.dll" below it, 22 characters that are cut off. A shorter
-// path is used whole.
-std::string install_folder_from_module_path(const std::string& module_path);
+// The installation folder from the library's module path: the folder above the
+// library's own, with its separator; separators are found as characters of the
+// code page the path is spelt in (path_text.h).
+std::string install_folder_from_module_path(const std::string& module_path, unsigned code_page = 0);
 
 // One Windows command line: the executable in double quotes, so that a path with
 // a space cannot start another program, then the arguments separated by blanks.

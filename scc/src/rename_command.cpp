@@ -23,6 +23,7 @@
 #include <string>
 
 #include "nrwapis.h"
+#include "path_text.h"
 #include "platform/system.h"
 #include "protocol_text.h"
 #include "provider.h"
@@ -64,19 +65,22 @@ bool patiently(Step step, std::uint32_t& error) {
     return step(error);
 }
 
-// The part after the last backslash; the whole path when there is none.
+// The part after the last backslash (a character of the code page, never the
+// second byte of one); the whole path when there is none.
 std::string file_name_of(const std::string& path) {
-    const std::size_t slash = path.find_last_of('\\');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+    return nrwapis::path_text::name_after_last_backslash(path, platform::ansi_code_page());
 }
 
-// A free name in the same folder that is no longer than the file's own name,
-// so that a path at the system's limit can still be moved aside.
+// A free name in the same folder that is no longer than the file's own name, as
+// the file system counts it, so that a path at the system's limit can still be
+// moved aside.
 std::string aside_candidate(const std::string& path, int attempt) {
     static const char kOneCharacter[] = "~0123456789abcdefghijklmnopqrstuvwxyz";
-    const std::size_t slash = path.find_last_of("\\/");
+    const unsigned code_page = platform::ansi_code_page();
+    const std::size_t slash = nrwapis::path_text::last_separator(path, code_page);
     const std::size_t name_start = slash == std::string::npos ? 0 : slash + 1;
-    const std::size_t name_length = path.size() - name_start;
+    const std::size_t name_length =
+        nrwapis::path_text::utf16_length(path.substr(name_start), code_page);
     std::string name = "~nrw" + std::to_string(attempt);
     if (name.size() > name_length) name = "~" + std::to_string(attempt);
     if (name.size() > name_length && attempt < static_cast<int>(sizeof(kOneCharacter)) - 1)

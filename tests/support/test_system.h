@@ -61,6 +61,12 @@ class FileHold {
 // Where holds are kept where the system has no sharing modes.
 void hold_folder(const std::string& folder);
 
+// Narrow names as the system's ANSI functions read them (std::filesystem reads
+// narrow names as UTF-8 on Windows, which a double-byte code page is not).
+unsigned ansi_code_page();  // 0 where every byte is a character
+bool make_folder(const std::string& path);
+std::vector<std::string> folder_names(const std::string& folder);  // sorted
+
 // The running test program's own path, to start copies of it.
 std::string own_executable();
 // Starts a program; returns an opaque process number, or 0 on failure. With an

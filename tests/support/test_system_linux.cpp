@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -42,6 +43,22 @@ FileHold::FileHold(const std::string& path) : m_path(hold_mark(path)) {
 void FileHold::release() {
     if (m_holds) ::unlink(m_path.c_str());
     m_holds = false;
+}
+
+unsigned ansi_code_page() {
+    return 0;
+}
+
+bool make_folder(const std::string& path) {
+    return ::mkdir(path.c_str(), 0755) == 0;
+}
+
+std::vector<std::string> folder_names(const std::string& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 void hold_folder(const std::string& folder) {

@@ -11,6 +11,10 @@ std::string system_error_text(unsigned long code) {
     return "error " + std::to_string(code) + ": " + std::strerror(static_cast<int>(code));
 }
 
+unsigned ansi_code_page() {
+    return 0;
+}
+
 std::string own_program_path() {
     for (std::size_t capacity = 256;; capacity *= 2) {
         std::string path(capacity, '\0');

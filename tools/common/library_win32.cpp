@@ -22,6 +22,10 @@ std::string system_error_text(unsigned long code) {
     return message;
 }
 
+unsigned ansi_code_page() {
+    return GetACP();
+}
+
 std::string own_program_path() {
     // Read again with room to spare until the whole path fits: no fixed limit.
     for (DWORD capacity = MAX_PATH;; capacity *= 2) {

@@ -69,6 +69,9 @@ void* open_library(const std::string& path, LoadStyle style, std::string& error)
 std::string system_error_text(unsigned long code);
 // This program's own file, however long its path.
 std::string own_program_path();
+// The code page narrow paths are spelt in, to split them by characters
+// (path_text.h); 0 where every byte is a character.
+unsigned ansi_code_page();
 void* find_symbol(void* library, const char* name);
 
 }  // namespace host

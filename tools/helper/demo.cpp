@@ -1,5 +1,8 @@
 #include "demo.h"
 
+#include "helper_system.h"
+#include "path_text.h"
+
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -89,8 +92,7 @@ std::string query_answer(const Repository& repository, const Request& request) {
 // rename moves the file and its state to the new name beside it.
 std::string restore(const Request& request) {
     for (const std::string& name : request.files) {
-        std::error_code error;
-        if (!fs::exists(name, error)) std::ofstream(name) << "restored from the repository\n";
+        if (!file_exists(name)) std::ofstream(name) << "restored from the repository\n";
     }
     return response(0, "");
 }
@@ -100,16 +102,15 @@ std::string rename(Repository& repository, const Request& request, const std::st
     if (request.files.size() != 1 || !section(request.raw, protocol::kRenameNameSet, new_name))
         return response(1, "");
     const std::string& old_path = request.files[0];
-    const std::size_t slash = old_path.find_last_of("\\/");
+    // Paths are split as characters of the code page, never by byte.
+    const unsigned code_page = ansi_code_page();
+    const std::string folder = nrwapis::path_text::folder_of(old_path, code_page);
     // Where the new name is a whole path (a plug-in on a system whose paths have
     // no backslash sends it so), it is taken as it is.
-    const bool whole_path = new_name.find_first_of("\\/") != std::string::npos;
-    const std::string new_path = slash == std::string::npos || whole_path
-                                     ? new_name
-                                     : old_path.substr(0, slash + 1) + new_name;
-    std::error_code error;
-    fs::rename(old_path, new_path, error);
-    if (error) return response(1, "");
+    const bool whole_path =
+        nrwapis::path_text::last_separator(new_name, code_page) != std::string::npos;
+    const std::string new_path = folder.empty() || whole_path ? new_name : folder + new_name;
+    if (!move_file(old_path, new_path)) return response(1, "");
     repository[new_path] = state_of(repository, old_path);
     repository.erase(old_path);
     save(repository, state_file);

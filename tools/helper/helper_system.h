@@ -22,6 +22,11 @@ void hide_window();
 // which holds bytes starting with "canary": the object, not the number, tells.
 bool holds_canary(std::uintptr_t value);
 std::string temp_folder();
+// The code page narrow paths are spelt in (path_text.h), and a move of a file by
+// such a path: std::filesystem would read the path as UTF-8 on Windows.
+unsigned ansi_code_page();
+bool move_file(const std::string& from, const std::string& to);  // replacing
+bool file_exists(const std::string& path);
 [[noreturn]] void exit_now(int code);
 
 }  // namespace helper

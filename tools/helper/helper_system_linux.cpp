@@ -4,11 +4,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <string>
 
 #include "helper_system.h"
+#include "path_text.h"
 
 namespace helper {
 
@@ -78,6 +80,18 @@ std::string temp_folder() {
 
 void exit_now(int code) {
     ::_exit(code);
+}
+
+unsigned ansi_code_page() {
+    return nrwapis::path_text::kSingleByte;
+}
+
+bool move_file(const std::string& from, const std::string& to) {
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool file_exists(const std::string& path) {
+    return access(path.c_str(), F_OK) == 0;
 }
 
 }  // namespace helper

@@ -117,4 +117,16 @@ void exit_now(int code) {
     ExitProcess(static_cast<UINT>(code));
 }
 
+unsigned ansi_code_page() {
+    return GetACP();
+}
+
+bool move_file(const std::string& from, const std::string& to) {
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+bool file_exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 }  // namespace helper

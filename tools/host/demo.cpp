@@ -17,6 +17,7 @@
 #include "message_boxes.h"
 #include "nrw_identity.h"
 #include "nrwapis.h"
+#include "path_text.h"
 #include "plugin_loader.h"
 #include "protocol_text.h"
 
@@ -77,7 +78,8 @@ std::string join(const std::string& folder, const char* name) {
 }
 
 std::string base_name(const std::string& path) {
-    return path.substr(path.find_last_of("\\/") + 1);
+    const std::size_t slash = nrwapis::path_text::last_separator(path, host::ansi_code_page());
+    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 template <class Function>

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "path_text.h"
 #include "pe_image.h"
 #include "plugin_loader.h"
 
@@ -13,7 +14,7 @@ const View kViews[] = {{KEY_WOW64_32KEY, 32, pe::kMachineI386},
                        {KEY_WOW64_64KEY, 64, pe::kMachineAmd64}};
 
 std::string parent_of(const std::string& folder) {
-    const std::size_t slash = folder.find_last_of("\\/");
+    const std::size_t slash = nrwapis::path_text::last_separator(folder, host::ansi_code_page());
     return slash == std::string::npos ? std::string(".") : folder.substr(0, slash);
 }
 

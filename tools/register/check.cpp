@@ -10,7 +10,9 @@
 #include "architectures.h"
 #include "folder_access.h"
 #include "installation.h"
+#include "path_text.h"
 #include "pe_image.h"
+#include "plugin_loader.h"
 #include "provider_keys.h"
 #include "registry.h"
 #include "scc_export_names.h"
@@ -55,7 +57,7 @@ bool file_exists(const std::string& path) {
 }
 
 std::string folder_of(const std::string& path) {
-    const std::size_t slash = path.find_last_of("\\/");
+    const std::size_t slash = nrwapis::path_text::last_separator(path, host::ansi_code_page());
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 

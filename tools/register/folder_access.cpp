@@ -1,4 +1,5 @@
 #include "folder_access.h"
+#include "wide_text.h"
 
 #include <aclapi.h>
 #include <sddl.h>
@@ -143,19 +144,16 @@ constexpr const wchar_t* kLongestPart = L"nrwapis\\nrw-bridge-guide.txt";
 
 std::wstring navigator_folder_problem(const std::wstring& folder) {
     const std::wstring longest = folder + kLongestPart;
-    BOOL lossy = FALSE;
-    const int length =
-        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, longest.c_str(),
-                            static_cast<int>(longest.size()), nullptr, 0, nullptr, &lossy);
-    if (lossy || length == 0)
+    std::string narrow;
+    if (!host::narrowed(longest, narrow))
         return L"the folder " + folder + L" has characters that the system's ANSI code page (" +
                std::to_wstring(GetACP()) +
                L") cannot hold, and IDEs load plug-ins by ANSI paths. Install Norrow Navigator "
                L"into a folder whose name has only such characters, or change the system locale "
                L"for non-Unicode programs.";
-    if (length >= MAX_PATH)
+    if (narrow.size() >= MAX_PATH)
         return L"the longest path the bridge installs, " + longest + L", would be " +
-               std::to_wstring(length) +
+               std::to_wstring(narrow.size()) +
                L" characters long; IDEs load plug-ins, and the plug-in its library, by paths of "
                L"at most " +
                std::to_wstring(MAX_PATH - 1) + L". Install Norrow Navigator into a shorter folder.";

@@ -5,6 +5,8 @@
 #include <iterator>
 
 #include "nrw_identity.h"
+#include "path_text.h"
+#include "plugin_loader.h"
 #include "scc_export_names.h"
 
 namespace nrwreg {
@@ -44,8 +46,8 @@ std::string wrong_api_version(const pe::Image& plugin) {
 }
 
 std::string folder_of(const std::string& path) {
-    const std::size_t slash = path.find_last_of("\\/");
-    return slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+    const std::string folder = nrwapis::path_text::folder_of(path, host::ansi_code_page());
+    return folder.empty() ? std::string(".") : folder;
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include "architectures.h"
 #include "check.h"
 #include "folder_access.h"
+#include "path_text.h"
 #include "plugin_loader.h"
 #include "provider_keys.h"
 #include "registration.h"
@@ -46,7 +47,7 @@ const char kUsageText[] =
 
 std::string installation_folder() {
     const std::string path = host::own_program_path();
-    return path.substr(0, path.find_last_of('\\'));
+    return path.substr(0, nrwapis::path_text::last_separator(path, host::ansi_code_page(), "\\"));
 }
 
 // The tools live beside the plug-in, in the nrwapis folder of the Navigator.

@@ -7,6 +7,7 @@
 #include "architectures.h"
 #include "folder_access.h"
 #include "installation.h"
+#include "path_text.h"
 #include "plugin_loader.h"
 #include "provider_keys.h"
 #include "registry.h"
@@ -20,15 +21,19 @@ struct Target {
     std::string plugin;
 };
 
+std::size_t backslash_in(const std::string& path) {
+    return nrwapis::path_text::last_separator(path, host::ansi_code_page(), "\\");
+}
+
 // The plug-in starts the navigator from the folder above its own.
 bool navigator_beside(const std::string& folder, std::string& navigator) {
-    navigator = folder.substr(0, folder.find_last_of('\\')) + "\\" + nrw::kHelperFile;
+    navigator = folder.substr(0, backslash_in(folder)) + "\\" + nrw::kHelperFile;
     const DWORD attributes = GetFileAttributesA(navigator.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 std::string folder_of(const std::string& path) {
-    return path.substr(0, path.find_last_of('\\'));
+    return path.substr(0, backslash_in(path));
 }
 
 bool file_exists(const std::string& path) {

@@ -1,4 +1,5 @@
 #include "signer.h"
+#include "wide_text.h"
 
 #include <windows.h>
 
@@ -61,9 +62,7 @@ std::string signer_name(const Crypt32& crypt, HCERTSTORE store, HCRYPTMSG messag
 std::string signer_of(const std::string& path) {
     Crypt32 crypt;
     if (!crypt.load()) return "";
-    std::wstring wide(path.size() + 1, L'\0');
-    wide.resize(static_cast<std::size_t>(
-        MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], static_cast<int>(wide.size()))));
+    const std::wstring wide = host::widened(path);
     HCERTSTORE store = nullptr;
     HCRYPTMSG message = nullptr;
     if (!crypt.query_object(

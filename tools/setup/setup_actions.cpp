@@ -14,6 +14,7 @@
 #include "folder_access.h"
 #include "nrw_identity.h"
 #include "registration.h"
+#include "wide_text.h"
 
 namespace {
 
@@ -41,20 +42,18 @@ UINT refuse(MSIHANDLE install, const std::wstring& text) {
     return ERROR_INSTALL_FAILURE;
 }
 
+// A folder the ANSI code page cannot spell is refused before it gets here
+// (navigator_folder_problem); empty where it could not be spelt all the same.
 std::string ansi(const std::wstring& text) {
-    const int length = WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()),
-                                           nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<std::size_t>(length), '\0');
-    if (length > 0)
-        WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), &narrow[0],
-                            length, nullptr, nullptr);
+    std::string narrow;
+    host::narrowed(text, narrow);
     return narrow;
 }
 
+// The tools' texts are in the ANSI code page: account names and folders in the
+// user's language come out as the user reads them.
 std::wstring widen(const std::string& text) {
-    std::wstring wide;
-    for (const char c : text) wide += static_cast<wchar_t>(static_cast<unsigned char>(c));
-    return wide;
+    return host::widened(text);
 }
 
 // A refusal, which the log shows after the product's name, as a sentence of its own.
@@ -296,8 +295,13 @@ std::wstring without_line_end(std::string text) {
 // goes to the log, its reason above all.
 UINT register_installation(MSIHANDLE install, bool make_default) {
     const std::wstring folder = with_separator(property(install, L"CustomActionData"));
+    const std::string narrow_folder = ansi(folder);
+    if (narrow_folder.empty())
+        return refuse(install, L"the folder " + folder +
+                                   L" cannot be spelt in the system's ANSI code page (" +
+                                   std::to_wstring(GetACP()) + L"), by which IDEs load plug-ins.");
     nrwreg::InstallRequest request;
-    request.own_folder = nrwreg::folder_for(nrwreg::kOwnBits, ansi(folder) + "nrwapis");
+    request.own_folder = nrwreg::folder_for(nrwreg::kOwnBits, narrow_folder + "nrwapis");
     request.make_default = make_default;
     nrwreg::Said said;
     const int status = nrwreg::install(request, said);

@@ -147,7 +147,8 @@ std::string helper_executable() {
     if (module == nullptr) return std::string();
     const DWORD length = GetModuleFileNameA(module, path.get(), kModulePathCapacity);
     if (length == 0 || length >= kModulePathCapacity) return std::string();
-    const std::string folder = install_folder_from_module_path(std::string(path.get(), length));
+    const std::string folder =
+        install_folder_from_module_path(std::string(path.get(), length), GetACP());
     return folder.empty() ? std::string() : folder + nrw::kHelperFile;
 }
 

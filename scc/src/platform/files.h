@@ -21,6 +21,9 @@ constexpr std::uint32_t kNotAPlainFile = 0x20000001;
 // backup or sync client): the same step may succeed a little later. Errors
 // that do not go away (not found, a name too long, a device) are not.
 bool is_transient(std::uint32_t error);
+// The code page narrow paths are spelt in (the ANSI code page; 0 where every
+// byte is a character), for splitting them (path_text.h).
+unsigned ansi_code_page();
 void pause_ms(std::uint32_t milliseconds);
 
 // The error of asking for the file's attributes; 0 when they could be read.

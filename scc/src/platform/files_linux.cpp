@@ -11,6 +11,7 @@
 #include <string>
 
 #include "files.h"
+#include "path_text.h"
 
 namespace nrwscc::platform {
 
@@ -152,6 +153,10 @@ bool change_own_mode(const char* path, mode_t mode, std::uint32_t& error) {
 }
 
 }  // namespace
+
+unsigned ansi_code_page() {
+    return nrwapis::path_text::kSingleByte;
+}
 
 bool is_transient(std::uint32_t error) {
     return error == unmapped_error(EBUSY) || error == unmapped_error(ETXTBSY);

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "files.h"
+#include "path_text.h"
 
 namespace nrwscc::platform {
 
@@ -112,10 +113,9 @@ bool has_device_prefix(const char* path) {
 // What Windows compares with its device names: the last part of the path,
 // without a drive, its extension, and trailing blanks and colons, in capitals.
 std::string device_stem(const char* path) {
-    const char* name = path;
-    for (const char* at = path; *at != '\0'; ++at)
-        if (is_separator(*at)) name = at + 1;
-    std::string stem = name;
+    const std::string whole = path;
+    const std::size_t slash = nrwapis::path_text::last_separator(whole, GetACP());
+    std::string stem = slash == std::string::npos ? whole : whole.substr(slash + 1);
     if (stem.size() >= 2 && stem[1] == ':') stem.erase(0, 2);
     stem = stem.substr(0, stem.find('.'));
     while (!stem.empty() && (stem.back() == ' ' || stem.back() == ':')) stem.pop_back();
@@ -195,6 +195,10 @@ bool is_transient(std::uint32_t error) {
 
 void pause_ms(std::uint32_t milliseconds) {
     Sleep(milliseconds);
+}
+
+unsigned ansi_code_page() {
+    return GetACP();
 }
 
 std::uint32_t attributes_error(const char* path) {

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "nrw_identity.h"
+#include "path_text.h"
 #include "system.h"
 
 // The delay-load descriptor of the client library, named after its import
@@ -29,13 +30,13 @@ HMODULE this_module() {
 // The client library beside the plug-in, by full path only: the default search
 // order could pick up a copy planted in the host's folder or on PATH.
 HMODULE load_beside_plugin() {
-    char path[MAX_PATH + sizeof(nrw::kClientLibraryFile)];
+    char path[MAX_PATH];
     const DWORD length = GetModuleFileNameA(this_module(), path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return nullptr;
-    char* name = std::strrchr(path, '\\');
-    if (name == nullptr) return nullptr;
-    std::memcpy(name + 1, nrw::kClientLibraryFile, sizeof(nrw::kClientLibraryFile));
-    return LoadLibraryA(path);
+    const std::string folder =
+        nrwapis::path_text::folder_of(std::string(path, length), GetACP(), "\\");
+    if (folder.empty()) return nullptr;
+    return LoadLibraryA((folder + nrw::kClientLibraryFile).c_str());
 }
 
 template <class T>
