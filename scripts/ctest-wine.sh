@@ -21,4 +21,8 @@ else
   echo "ctest-wine: 0 tests of $preset needed a second run"
 fi
 WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1 || true
+if [ "$preset" = win32 ]; then
+  source "$(dirname "$0")/lib.sh"
+  echo "ctest-wine: 32-bit code ran $(how_32bit_runs)"
+fi
 exit $status

@@ -76,6 +76,12 @@ probe_32bit() {
   esac
 }
 
+# How 32-bit programs run in this run, for the summaries: natively, or through
+# the emulator the test command set up (NRW_32BIT_EMULATED).
+how_32bit_runs() {
+  [ "${NRW_32BIT_EMULATED:-no}" = yes ] && echo "under user-mode emulation" || echo "natively"
+}
+
 # A path of this machine as Wine's programs see it (drive Z:).
 windows_path() { printf 'Z:%s' "$1" | tr / '\\'; }
 

@@ -120,7 +120,15 @@ expect() { # description, then a command that must succeed
 # what the log says of the package's own actions and of the folder is shown: an
 # action that never ran (its result, not its words) tells a failure of Wine's
 # custom action server from a refusal for another reason.
+# A line a deferred action sends may reach the log a moment after msiexec has
+# gone on a busy machine (seen with 32-bit code emulated): it is looked for
+# again for a few seconds.
 in_log() {
+  local deadline=$((SECONDS + 15))
+  until tr -d '\0\r' <"$1" | grep -q -- "$2"; do
+    [ $SECONDS -lt $deadline ] || break
+    sleep 1
+  done
   tr -d '\0\r' <"$1" | grep -q -- "$2" && return 0
   echo "     $1 ($(wc -c <"$1") bytes) lacks \"$2\"; what it says of our actions:"
   tr -d '\0\r' <"$1" | grep -E 'Norrow Navigator IDE bridge|NAVIGATORDIR|NAVIGATOREXE|CheckNavigatorDir|RefuseWithoutNavigator|Return value 3' |
@@ -570,5 +578,6 @@ if [ "$preset" = win64 ]; then
   fi
 fi
 
+[ $runs_32bit = yes ] && echo "installer: 32-bit code ran $(how_32bit_runs)"
 echo "installer: $passed passed, $failed failed, $skipped skipped"
 [ "$failed" -eq 0 ]
