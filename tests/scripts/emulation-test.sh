@@ -12,6 +12,8 @@ emulate="$here/scripts/emulate-32bit.sh"
 binfmt=/proc/sys/fs/binfmt_misc
 work="${1:?usage: emulation-test.sh WORK_DIR}"
 rm -rf "$work" && mkdir -p "$work" && work="$(cd "$work" && pwd)"
+# (the caller's own choices, NRW_NO_EMULATION=1 say, must not decide the cases)
+unset NRW_NO_EMULATION NRW_QEMU_I386 NRW_EMULATION_PROOF_SECONDS
 export NRW_BINFMT_MAGIC='NRW-EMULATION-TEST'
 export NRW_BINFMT_MASK=''
 
