@@ -28,13 +28,7 @@ fi
 listing() { ls "$binfmt" 2>/dev/null | xargs; }
 before=$(listing)
 
-passed=0 failed=0
-expect() { # description, then a command that must succeed
-  local what="$1"
-  shift
-  if "$@"; then passed=$((passed + 1)); echo "ok   $what"; else failed=$((failed + 1)); echo "FAIL $what"; fi
-}
-has() { grep -q -- "$2" "$1"; }
+source "$here/tests/scripts/checks.sh"
 # binfmt_misc as it was: the same entries, mounted or not as before.
 as_before() {
   [ "$(listing)" = "$before" ] || { echo "     binfmt_misc holds: $(listing); before: $before"; return 1; }

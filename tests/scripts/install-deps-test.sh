@@ -62,13 +62,7 @@ echo i386
 FAKE
 chmod +x "$work/bin/"*
 
-passed=0 failed=0
-expect() { # description, then a command that must succeed
-  local what="$1"
-  shift
-  if "$@"; then passed=$((passed + 1)); echo "ok   $what"; else failed=$((failed + 1)); echo "FAIL $what"; fi
-}
-has() { grep -q -- "$2" "$1"; }
+source "$here/tests/scripts/checks.sh"
 lacks() { ! grep -q -- "$2" "$1"; }
 
 run_scenario() { # scenario; sets $state, $out, $status
